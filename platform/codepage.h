@@ -1,0 +1,44 @@
+// Text conversions. Text inside the program is UTF-8; 8-bit text that arrives from files,
+// the box or the tunnel service may be in a legacy code page instead ("ANSI" text).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Sets the legacy code page (an iconv name such as "CP1252" or "GBK") used to decode 8-bit
+// text that is not valid UTF-8. The default comes from ZELVO_ANSI_CODEPAGE, else "CP1252".
+void SetLegacyCodePage(const std::string& name);
+std::string GetLegacyCodePage();
+
+// Returns true iff the bytes are well-formed UTF-8 (no overlongs, no surrogates).
+bool IsValidUtf8(std::string_view bytes);
+
+// 8-bit text of the thread's code page to UTF-8: valid UTF-8 is kept as it is, anything else
+// is decoded with the legacy code page (undecodable bytes become U+FFFD).
+std::string AnsiToUtf8(std::string_view bytes);
+
+// UTF-8 to 8-bit text of the thread's code page. The thread's code page is UTF-8 here, so
+// this is the identity; it exists so that callers mark where the conversion happens.
+std::string Utf8ToAnsi(std::string_view text);
+
+// Decodes UTF-8, replacing each malformed sequence with U+FFFD.
+std::string SanitizeUtf8(std::string_view bytes);
+
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// Converts between any two encodings iconv knows ("UTF-8", "UTF-16LE", "GBK", ...).
+// Returns false when an encoding is unknown or the input cannot be converted without loss;
+// *out then holds what was converted before the failure.
+bool ConvertEncoding(std::string_view in, const std::string& from, const std::string& to,
+                     std::string* out);
+
+// Number of Unicode code points in UTF-8 text (a malformed byte counts as one).
+size_t CountCodePoints(std::string_view text);
+
+// The first maxCodePoints code points of UTF-8 text.
+std::string_view TruncateCodePoints(std::string_view text, size_t maxCodePoints);
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+// Files and directories. Paths are UTF-8; '/' separates components on this backend.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// The separator used when building paths.
+extern const char kPathSeparator;
+
+// dir + separator + name; a trailing separator of dir is not doubled.
+std::string JoinPath(std::string_view dir, std::string_view name);
+
+// Reads the whole file into *out. Returns false when it cannot be opened or read.
+bool ReadFileBytes(const std::string& path, std::string* out);
+
+// Replaces the file's content: writes a temporary file beside it and renames it over the
+// target, so readers see either the old or the new content, never a half-written file.
+bool WriteFileAtomic(const std::string& path, std::string_view data);
+
+// Appends to the file, creating it when missing.
+bool AppendFileBytes(const std::string& path, std::string_view data);
+
+bool FileExists(const std::string& path);       // a regular file
+bool DirectoryExists(const std::string& path);  // a directory
+bool GetFileSize(const std::string& path, uint64_t* size);
+bool RemoveFile(const std::string& path);
+bool RenameFile(const std::string& from, const std::string& to);
+bool CreateDirectories(const std::string& path);
+
+// Names of the entries of a directory in the order the system enumerates them, "." and ".."
+// included as the system reports them. Returns false when the directory cannot be read.
+bool ListDirectory(const std::string& dir, std::vector<std::string>* names);
+
+// A new empty directory below the system's temporary folder (for tests and scratch work).
+std::string MakeTempDirectory(std::string_view prefix);
+// Removes a directory and everything below it.
+bool RemoveDirectoryTree(const std::string& path);
+
+}  // namespace platform

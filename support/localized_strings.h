@@ -1,0 +1,18 @@
+// Localized texts: every text the program shows is looked up by key in the string file of the
+// current language, "<program dir>/html/i18n/strings_<lang>.properties".
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+// Parses string-file text (UTF-8) into a key/value table: lines end at '\n' (a '\r' before it
+// stays in the value); a line starting with '#' is a comment; elsewhere everything from the
+// first '#' on is dropped; the line splits at its first '='; lines without '=' are ignored; the
+// first definition of a key wins; "replaceBox" in a value becomes the brand word.
+std::map<std::string, std::string> ParseStringTable(std::string_view text,
+                                                    std::string_view brandWord);
+
+// Value of the key in the current language's file (read again on every call), or empty when
+// the file or the key is missing. Uses the program directory and the lang and rep settings.
+std::string GetLocalizedString(const std::string& key);

@@ -1,0 +1,63 @@
+// The one XML document class for every XML file the program reads or writes. It keeps the
+// whole document as text plus an index of its elements, and navigates with three positions:
+// the parent, the current element and the current child. Edits change the text in place and
+// keep the index in step. All text crossing this interface is UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class XmlDocument {
+public:
+    // Document flags.
+    enum : int {
+        kUtf16Le = 0x1,
+        kUtf8Bom = 0x4,
+        kReadFile = 0x10,
+        kWriteFile = 0x20,
+        kAppendFile = 0x40,
+        kUtf16Be = 0x80,
+    };
+
+    XmlDocument();
+
+    // Replaces the text and parses it; returns the well-formedness result.
+    bool SetText(const std::string& text);
+    // Rebuilds the index from the text and resets the positions. True when the document has
+    // exactly one root element and no structural error was found.
+    bool ParseText();
+    bool LoadFile(const std::string& path);
+    bool SaveFile(const std::string& path);
+
+    // The file layer: reads/writes a whole text file with byte-order-mark and encoding handling,
+    // recording what happened in *result. *flags reports (read) or chooses (write) the encoding.
+    static bool ReadTextFile(const std::string& path, std::string* text, std::string* result,
+                             int* flags);
+    static bool WriteTextFile(const std::string& path, const std::string& text,
+                              std::string* result, int* flags);
+
+    void Rewind();
+    bool FindSibling(const std::string& name = "");
+    bool FindChild(const std::string& name = "");
+    bool EnterElement();
+    bool RemoveElement();
+
+    std::string GetAttribute(const std::string& name) const;
+    std::string GetChildAttribute(const std::string& name) const;
+    bool SetAttribute(const std::string& name, const std::string& value);
+    bool SetChildAttribute(const std::string& name, const std::string& value);
+    bool InsertElement(const std::string& name, const std::string& value);
+    bool InsertChildElement(const std::string& name, const std::string& value);
+
+    const std::string& GetText() const { return m_strText; }
+    const std::string& GetResult() const { return m_strResult; }
+    int GetFlags() const { return m_nFlags; }
+    void SetFlags(int flags) { m_nFlags = flags; }
+
+private:
+    // Implementation-defined; see xml_document.cc.
+    std::string m_strText;
+    std::string m_strResult;
+    int m_nFlags = 0;
+};

@@ -1,0 +1,10 @@
+#include "app/frontend.h"
+
+#include "app/settings.h"
+#include "support/localized_strings.h"
+
+bool ShowLocalizedMessage(IUserDialogs& dialogs, const std::string& textKey,
+                          MessageBoxStyle style) {
+    return dialogs.ShowMessageBox(GetLocalizedString(textKey), GetLocalizedString("alert_title"),
+                                  style, g_wLangId);
+}

@@ -1,0 +1,79 @@
+// Stand-ins for subsystems that this build does not contain yet: each call fails (or does
+// nothing) and writes one diagnostic line, so that a missing operation is never mistaken for a
+// successful one.
+#include <cstdio>
+
+#include "bridge/bridge_services.h"
+
+namespace {
+
+void ReportUnavailable(const char* operation) {
+    std::fprintf(stderr, "%s: not available in this build\n", operation);
+}
+
+class CUnavailableServices final : public IBoxLinkProvider,
+                                   public IBoxIdentifier,
+                                   public ILanDiscovery,
+                                   public IBoxOperations,
+                                   public IPassThrough,
+                                   public IPanelEditor {
+public:
+    int OpenUsbLink() override { return Fail("OpenUsbLink"); }
+    int OpenTcpLink(const std::string&) override { return Fail("OpenTcpLink"); }
+    void CloseUsbDevice() override {}
+    CIdentifyResult IdentifyBox(CMainFrame&) override {
+        ReportUnavailable("IdentifyBox");
+        return {};
+    }
+    void LoadBoxRecord(CMainFrame&) override { ReportUnavailable("LoadBoxRecord"); }
+    std::string DiscoverBoxes(int, const std::string&) override {
+        ReportUnavailable("DiscoverBoxes");
+        return "";
+    }
+    void SyncBoxTime(CMainFrame&) override { ReportUnavailable("SyncBoxTime"); }
+    void UploadConfigFromBox(CMainFrame&, const std::string&) override {
+        ReportUnavailable("UploadConfigFromBox");
+    }
+    void DownloadConfigToBox(CMainFrame&, const std::string&) override {
+        ReportUnavailable("DownloadConfigToBox");
+    }
+    void CopyMachineCode(CMainFrame&) override { ReportUnavailable("CopyMachineCode"); }
+    void TestBoxNetwork(CMainFrame&) override { ReportUnavailable("TestBoxNetwork"); }
+    void UpdateBoxFirmware(CMainFrame&) override { ReportUnavailable("UpdateBoxFirmware"); }
+    void SetBoxMode(CMainFrame&) override { ReportUnavailable("SetBoxMode"); }
+    void FlashBoxLight(CMainFrame&) override { ReportUnavailable("FlashBoxLight"); }
+    int StartPassThrough(CMainFrame&, const std::string&) override {
+        return Fail("StartPassThrough");
+    }
+    int StopPassThrough(CMainFrame&) override { return Fail("StopPassThrough"); }
+    int IsEditorInstalled(const std::string&) override { return Fail("IsEditorInstalled"); }
+    int LaunchDownloadTool(const std::string&) override { return Fail("LaunchDownloadTool"); }
+    int GetEditorVersion(const std::string&, std::string*) override {
+        return Fail("GetEditorVersion");
+    }
+
+private:
+    static int Fail(const char* operation) {
+        ReportUnavailable(operation);
+        return 0;
+    }
+};
+
+CUnavailableServices g_unavailableServices;
+
+template <typename T>
+T* OrUnavailable(T* service) {
+    return service ? service : static_cast<T*>(&g_unavailableServices);
+}
+
+}  // namespace
+
+CBridgeServices CompleteBridgeServices(CBridgeServices services) {
+    services.pLink = OrUnavailable(services.pLink);
+    services.pIdentifier = OrUnavailable(services.pIdentifier);
+    services.pDiscovery = OrUnavailable(services.pDiscovery);
+    services.pOperations = OrUnavailable(services.pOperations);
+    services.pPassThrough = OrUnavailable(services.pPassThrough);
+    services.pEditor = OrUnavailable(services.pEditor);
+    return services;
+}

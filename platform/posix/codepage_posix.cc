@@ -221,9 +221,12 @@ std::string Utf16ToUtf8(std::u16string_view text) {
 
 bool ConvertEncoding(std::string_view in, const std::string& from, const std::string& to,
                      std::string* out) {
-    out->clear();
+    // Converted into a local string first: `in` may view *out itself.
+    std::string converted;
     CIconv converter(from, to);
-    return converter.IsOpen() && converter.Run(in, false, out);
+    const bool bOk = converter.IsOpen() && converter.Run(in, false, &converted);
+    out->swap(converted);
+    return bOk;
 }
 
 size_t CountCodePoints(std::string_view text) {

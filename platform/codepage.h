@@ -26,6 +26,9 @@ std::string Utf8ToAnsi(std::string_view text);
 // Decodes UTF-8, replacing each malformed sequence with U+FFFD.
 std::string SanitizeUtf8(std::string_view bytes);
 
+// Appends one code point as UTF-8; surrogates and values above U+10FFFF append U+FFFD.
+void AppendUtf8(char32_t codePoint, std::string* out);
+
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
 

@@ -62,24 +62,6 @@ size_t CodePointUnit(std::string_view text) {
     return step.bValid ? step.nLength : 1;
 }
 
-void AppendUtf8(char32_t cp, std::string* out) {
-    if (cp < 0x80) {
-        out->push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 // Owns an iconv descriptor for one conversion.
 class CIconv {
   public:
@@ -133,6 +115,25 @@ class CIconv {
 };
 
 }  // namespace
+
+void AppendUtf8(char32_t cp, std::string* out) {
+    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = kReplacement;
+    if (cp < 0x80) {
+        out->push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
 
 void SetLegacyCodePage(const std::string& name) {
     std::lock_guard<std::mutex> lock(g_codePageMutex);
@@ -209,12 +210,8 @@ std::string Utf16ToUtf8(std::u16string_view text) {
         char32_t cp = text[i];
         const bool bHigh = cp >= 0xD800 && cp <= 0xDBFF;
         const bool bLowNext = i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-        if (bHigh && bLowNext) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = kReplacement;  // unpaired surrogate
-        }
-        AppendUtf8(cp, &out);
+        if (bHigh && bLowNext) cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
+        AppendUtf8(cp, &out);  // an unpaired surrogate becomes U+FFFD
     }
     return out;
 }

@@ -114,6 +114,15 @@ TEST(Utf16, UnpairedSurrogatesAndMalformedUtf8BecomeReplacements) {
               (std::u16string{u'a', 0xFFFD, u'b'}));
 }
 
+TEST(Utf16, AppendUtf8EncodesEveryLengthAndReplacesInvalidCodePoints) {
+    std::string out;
+    for (char32_t cp :
+         {U'A', U'\u00E9', U'\u4E2D', U'\U0001F600', char32_t{0xDC00}, char32_t{0x110000}}) {
+        AppendUtf8(cp, &out);
+    }
+    EXPECT_EQ(out, "A\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80" + kFffd + kFffd);
+}
+
 TEST(CodePoints, CountAndTruncateNeverSplitACharacter) {
     const std::string text =
         "\xE4\xB8\xAD\xE6\x96\x87"

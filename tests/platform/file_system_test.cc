@@ -11,6 +11,9 @@
 #include <algorithm>
 #include <functional>
 
+#include "platform/program_dir.h"
+#include "platform/thread_util.h"
+
 namespace platform {
 namespace {
 
@@ -184,6 +187,23 @@ TEST_F(FileSystemTest, RemoveDirectoryTreeRemovesLinksButNotWhatTheyPointAt) {
     EXPECT_TRUE(FileExists(JoinPath(outside, "precious")));
     EXPECT_FALSE(RemoveDirectoryTree(Path("tree")));
     RemoveDirectoryTree(outside);
+}
+
+TEST(ProgramDirectory, IsTheExecutablesFolderUnlessOverridden) {
+    const std::string exe = GetExecutablePath();
+    ASSERT_TRUE(FileExists(exe));
+    const std::string dir = GetProgramDirectory();
+    EXPECT_EQ(JoinPath(dir, exe.substr(exe.find_last_of('/') + 1)), exe);
+    SetProgramDirectory("/opt/zelvo//");
+    EXPECT_EQ(GetProgramDirectory(), "/opt/zelvo");
+    SetProgramDirectory("");
+    EXPECT_EQ(GetProgramDirectory(), dir);
+}
+
+TEST(ThreadUtil, SleepWaitsAtLeastTheGivenTimeOnTheMonotonicClock) {
+    const uint64_t ullStart = MonotonicMs();
+    SleepMs(30);
+    EXPECT_GE(MonotonicMs() - ullStart, 30u);
 }
 
 }  // namespace

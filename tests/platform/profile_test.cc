@@ -126,6 +126,13 @@ TEST_F(ProfileTest, Utf16FileWithByteOrderMarkIsReadAndWrittenAsUtf16) {
     EXPECT_EQ(Stored().substr(0, 2), "\xFF\xFE");
 }
 
+TEST_F(ProfileTest, Utf8ByteOrderMarkIsNotPartOfTheFirstSectionAndIsKept) {
+    Store("\xEF\xBB\xBF[HMI]\nlang=en\n");
+    EXPECT_EQ(Str("HMI", "lang"), "en");
+    ASSERT_TRUE(WriteProfileString("HMI", "lang", "zh", m_strPath));
+    EXPECT_EQ(Stored(), "\xEF\xBB\xBF[HMI]\nlang=zh\n");
+}
+
 TEST_F(ProfileTest, WriteCreatesAMissingFileWithSectionAndKey) {
     ASSERT_TRUE(WriteProfileString("HMI", "lang", "en", m_strPath));
     EXPECT_EQ(Stored(), "[HMI]\r\nlang=en\r\n");

@@ -8,7 +8,8 @@
 namespace platform {
 
 // Sets the legacy code page (an iconv name such as "CP1252" or "GBK") used to decode 8-bit
-// text that is not valid UTF-8. The default comes from ZELVO_ANSI_CODEPAGE, else "CP1252".
+// text that is not valid UTF-8. The default comes from ZELVO_ANSI_CODEPAGE, else "CP1252";
+// an empty name restores it. Safe to call from any thread.
 void SetLegacyCodePage(const std::string& name);
 std::string GetLegacyCodePage();
 

@@ -1,0 +1,53 @@
+// A page that records every script it is asked to run, and dialogs answered from a script.
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/frontend.h"
+
+class CRecordingPage : public IPageSink {
+public:
+    void ExecuteScript(const std::string& script, const std::string& scriptUrl,
+                       int nStartLine) override;
+    bool IsLoading() const override { return m_bLoading; }
+
+    std::vector<std::string> Scripts() const;
+    // Scripts recorded since the last call.
+    std::vector<std::string> TakeScripts();
+    size_t Count(const std::string& script) const;
+    std::string LastUrl() const;
+    void SetLoading(bool bLoading) { m_bLoading = bLoading; }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_scripts;
+    std::string m_strLastUrl;
+    bool m_bLoading = false;
+};
+
+class CScriptedDialogs : public IUserDialogs {
+public:
+    struct CMessage {
+        std::string strText;
+        std::string strCaption;
+        MessageBoxStyle style;
+    };
+    bool ShowMessageBox(const std::string& text, const std::string& caption,
+                        MessageBoxStyle style, unsigned short wLangId) override;
+    bool ChooseFile(const CFileDialogRequest& request, std::string* path) override;
+    bool SetClipboardText(const std::string& text) override;
+
+    // The next file dialog returns this path; an empty one means the user cancels.
+    void AnswerNextFileDialog(const std::string& path) { m_fileAnswers.push_back(path); }
+
+    std::vector<CMessage> messages;
+    std::vector<CFileDialogRequest> fileRequests;
+    std::string strClipboard;
+    bool bMessageAnswer = true;
+
+private:
+    std::deque<std::string> m_fileAnswers;
+};

@@ -1,0 +1,127 @@
+#include "app/terminal_frontend.h"
+
+#include <istream>
+#include <ostream>
+
+#include "app/main_frame.h"
+#include "bridge/command_state.h"
+
+namespace {
+
+const std::string kAddTextPrefix = "AddText(\"";
+const std::string kAddTextSuffix = "\");";
+
+char UnescapeChar(char c) {
+    switch (c) {
+        case 'n': return '\n';
+        case 'r': return '\r';
+        case 't': return '\t';
+        default: return c;
+    }
+}
+
+// Undoes the escapes that page script lines carry.
+std::string UnescapeScriptString(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+        } else if (text[i + 1] == 'x' && i + 3 < text.size()) {
+            out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else {
+            out += UnescapeChar(text[++i]);
+        }
+    }
+    return out;
+}
+
+// "\x02" typed on the terminal stands for the field separator U+0002.
+std::string DecodeArgument(std::string arg) {
+    for (size_t pos; (pos = arg.find("\\x02")) != std::string::npos;) arg.replace(pos, 4, "\x02");
+    return arg;
+}
+
+const char kHelp[] =
+    "Commands: <number> [argument]  page command (\\x02 in an argument is the field separator)\n"
+    "          home | first          switch between the home page and the box tools page\n"
+    "          state                 show the pending command and link\n"
+    "          quit                  leave\n";
+
+}  // namespace
+
+bool ExtractAddTextLine(const std::string& script, std::string* line) {
+    if (script.size() < kAddTextPrefix.size() + kAddTextSuffix.size() ||
+        script.compare(0, kAddTextPrefix.size(), kAddTextPrefix) != 0 ||
+        script.compare(script.size() - kAddTextSuffix.size(), kAddTextSuffix.size(),
+                       kAddTextSuffix) != 0) {
+        return false;
+    }
+    *line = UnescapeScriptString(script.substr(
+        kAddTextPrefix.size(), script.size() - kAddTextPrefix.size() - kAddTextSuffix.size()));
+    return true;
+}
+
+CTerminalFrontend::CTerminalFrontend(std::istream& in, std::ostream& out, bool bAssumeYes)
+    : m_in(in), m_out(out), m_bAssumeYes(bAssumeYes) {}
+
+void CTerminalFrontend::Print(const std::string& line) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_out << line << std::endl;
+}
+
+bool CTerminalFrontend::Ask(const std::string& prompt, std::string* answer) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_out << prompt << std::flush;
+    return static_cast<bool>(std::getline(m_in, *answer));
+}
+
+void CTerminalFrontend::ExecuteScript(const std::string& script, const std::string&, int) {
+    std::string line;
+    Print(ExtractAddTextLine(script, &line) ? line : "[page] " + script);
+}
+
+bool CTerminalFrontend::ShowMessageBox(const std::string& text, const std::string& caption,
+                                       MessageBoxStyle style, unsigned short) {
+    Print("[" + caption + "] " + text);
+    if (style == MessageBoxStyle::kOk || m_bAssumeYes) return true;
+    std::string answer;
+    return Ask("(y/n) ", &answer) && (answer == "y" || answer == "Y" || answer == "yes");
+}
+
+bool CTerminalFrontend::ChooseFile(const CFileDialogRequest& request, std::string* path) {
+    const std::string prompt = std::string(request.bOpen ? "Open" : "Save as") + " (" +
+                               request.strFilter + "), empty to cancel: ";
+    return Ask(prompt, path) && !path->empty();
+}
+
+bool CTerminalFrontend::SetClipboardText(const std::string& text) {
+    Print("[clipboard] " + text);
+    return true;
+}
+
+void CTerminalFrontend::HandleLine(CMainFrame& frame, const std::string& line) {
+    if (line == "home") return frame.ShowHomePage();
+    if (line == "first") return frame.ShowFirstPage();
+    if (line == "help") return Print(kHelp);
+    if (line == "state") {
+        std::lock_guard<std::recursive_mutex> lock(g_hCmdMutex);
+        return Print("pending " + std::to_string(g_nPendingCmd) + ", link " + g_strLinkType +
+                     " " + g_strBoxAddr);
+    }
+    const size_t space = line.find(' ');
+    const std::string number = line.substr(0, space);
+    const std::string argument = space == std::string::npos ? "" : line.substr(space + 1);
+    frame.DispatchCommand(number, DecodeArgument(argument));
+}
+
+int CTerminalFrontend::Run(CMainFrame& frame) {
+    Print(kHelp);
+    std::string line;
+    while (std::getline(m_in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line == "quit") break;
+        if (!line.empty()) HandleLine(frame, line);
+    }
+    return 0;
+}

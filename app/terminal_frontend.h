@@ -1,0 +1,41 @@
+// The terminal frontend: page commands typed (or piped) as lines, page script shown as text.
+// Useful for scripting and for trying the engine without a browser.
+#pragma once
+
+#include <iosfwd>
+#include <mutex>
+#include <string>
+
+#include "app/frontend.h"
+
+class CMainFrame;
+
+class CTerminalFrontend : public IPageSink, public IUserDialogs {
+public:
+    // bAssumeYes answers every question with Yes.
+    CTerminalFrontend(std::istream& in, std::ostream& out, bool bAssumeYes);
+
+    void ExecuteScript(const std::string& script, const std::string& scriptUrl,
+                       int nStartLine) override;
+    bool IsLoading() const override { return false; }
+    bool ShowMessageBox(const std::string& text, const std::string& caption,
+                        MessageBoxStyle style, unsigned short wLangId) override;
+    bool ChooseFile(const CFileDialogRequest& request, std::string* path) override;
+    bool SetClipboardText(const std::string& text) override;
+
+    // Reads command lines until "quit" or the end of input. Returns the exit code.
+    int Run(CMainFrame& frame);
+
+private:
+    void Print(const std::string& line);
+    bool Ask(const std::string& prompt, std::string* answer);
+    void HandleLine(CMainFrame& frame, const std::string& line);
+
+    std::istream& m_in;
+    std::ostream& m_out;
+    bool m_bAssumeYes;
+    std::mutex m_mutex;  // one writer and one reader of the terminal at a time
+};
+
+// The text inside AddText("...") with its script escapes undone; false for other scripts.
+bool ExtractAddTextLine(const std::string& script, std::string* line);

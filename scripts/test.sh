@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: once in a normal build, once under the address and
+# undefined-behaviour sanitizers.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+
+echo "== normal build"
+"$root/scripts/build.sh" "$root/build"
+(cd "$root/build" && ctest --output-on-failure -j2 --timeout 300)
+
+echo "== sanitizer build"
+"$root/scripts/build.sh" "$root/build-asan" -DZELVO_SANITIZE=ON
+(cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+   ctest --output-on-failure -j2 --timeout 600)

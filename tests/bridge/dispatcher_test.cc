@@ -1,5 +1,6 @@
-#include "bridge/bridge_fixture.h"
+#include "tests/bridge/bridge_fixture.h"
 #include "bridge/page_call.h"
+#include "app/settings.h"
 #include "platform/profile.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "bridge/page_call.h"
 
-#include "bridge/bridge_fixture.h"
+#include "tests/bridge/bridge_fixture.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "bridge/bridge_fixture.h"
+#include "tests/bridge/bridge_fixture.h"
 
 namespace {
 

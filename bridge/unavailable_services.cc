@@ -1,6 +1,7 @@
 // Stand-ins for subsystems that this build does not contain yet: each call fails (or does
 // nothing) and writes one diagnostic line, so that a missing operation is never mistaken for a
 // successful one.
+#include <atomic>
 #include <cstdio>
 
 #include "bridge/bridge_services.h"
@@ -11,6 +12,14 @@ void ReportUnavailable(const char* operation) {
     std::fprintf(stderr, "%s: not available in this build\n", operation);
 }
 
+// The link is opened on every worker pass; saying so once is enough.
+std::atomic<bool> g_bLinkReported{false};
+
+int FailLinkOpening(const char* operation) {
+    if (!g_bLinkReported.exchange(true)) ReportUnavailable(operation);
+    return 0;
+}
+
 class CUnavailableServices final : public IBoxLinkProvider,
                                    public IBoxIdentifier,
                                    public ILanDiscovery,
@@ -18,8 +27,8 @@ class CUnavailableServices final : public IBoxLinkProvider,
                                    public IPassThrough,
                                    public IPanelEditor {
 public:
-    int OpenUsbLink() override { return Fail("OpenUsbLink"); }
-    int OpenTcpLink(const std::string&) override { return Fail("OpenTcpLink"); }
+    int OpenUsbLink() override { return FailLinkOpening("OpenUsbLink"); }
+    int OpenTcpLink(const std::string&) override { return FailLinkOpening("OpenTcpLink"); }
     void CloseUsbDevice() override {}
     CIdentifyResult IdentifyBox(CMainFrame&) override {
         ReportUnavailable("IdentifyBox");

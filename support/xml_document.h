@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
+#include <string_view>
+
+#include "support/xml_index.h"
 
 class XmlDocument {
-public:
+  public:
     // Document flags.
     enum : int {
         kUtf16Le = 0x1,
@@ -34,8 +36,8 @@ public:
     // recording what happened in *result. *flags reports (read) or chooses (write) the encoding.
     static bool ReadTextFile(const std::string& path, std::string* text, std::string* result,
                              int* flags);
-    static bool WriteTextFile(const std::string& path, const std::string& text,
-                              std::string* result, int* flags);
+    static bool WriteTextFile(const std::string& path, const std::string& text, std::string* result,
+                              int* flags);
 
     void Rewind();
     bool FindSibling(const std::string& name = "");
@@ -55,9 +57,36 @@ public:
     int GetFlags() const { return m_nFlags; }
     void SetFlags(int flags) { m_nFlags = flags; }
 
-private:
-    // Implementation-defined; see xml_document.cc.
+  private:
+    // Where new text goes for an insertion: the range [nOffset, nOffset + nOldLen) is replaced
+    // by strBefore + element + strAfter.
+    struct Placement {
+        size_t nOffset = 0;
+        size_t nOldLen = 0;
+        std::string strBefore;
+        std::string strAfter;
+    };
+
+    bool IsFileMode() const { return (m_nFlags & (kReadFile | kWriteFile)) != 0; }
+    bool AssignText(std::string text);
+    bool ParseIndex();
+    std::string_view NameOf(uint32_t pos) const;
+    uint32_t EndOf(uint32_t pos) const { return m_index[pos].nStart + m_index[pos].nLen; }
+    std::string IndentOf(size_t offset) const;
+    uint32_t FindNext(uint32_t parent, uint32_t after, const std::string& name) const;
+    std::string AttributeOf(uint32_t pos, const std::string& name) const;
+    bool SetAttributeOf(uint32_t pos, const std::string& name, const std::string& value);
+    uint32_t InsertUnder(uint32_t parent, uint32_t after, const std::string& name,
+                         const std::string& value);
+    Placement PlaceAfter(uint32_t prev) const;
+    Placement PlaceInside(uint32_t parent) const;
+    bool ReplaceText(uint32_t context, size_t offset, size_t oldLen, std::string_view newText);
+
     std::string m_strText;
     std::string m_strResult;
+    uint32_t m_nParent = 0;
+    uint32_t m_nPos = 0;
+    uint32_t m_nChild = 0;
     int m_nFlags = 0;
+    xml::ElementIndex m_index;
 };

@@ -1,1 +1,598 @@
-// placeholder: being written
+#include "support/xml_document.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "platform/codepage.h"
+#include "platform/file_system.h"
+#include "support/xml_text_file.h"
+
+namespace {
+
+// The names of the children of the first root element, each with its "id" attribute, read
+// through the navigation interface.
+std::string ChildIds(XmlDocument& doc) {
+    doc.Rewind();
+    std::string ids;
+    while (doc.FindChild()) ids += doc.GetChildAttribute("id") + ",";
+    return ids;
+}
+
+bool HasEvent(const XmlDocument& doc, const std::string& event) {
+    return doc.GetResult().find("<" + event) != std::string::npos;
+}
+
+// ---- Parsing and well-formedness ----
+
+TEST(XmlParseTest, WellFormedDocumentParsesWithoutEvents) {
+    XmlDocument doc;
+    EXPECT_TRUE(doc.SetText("<?xml version=\"1.0\"?>\n<r a=\"1\"><c/><c>t</c></r>\n"));
+    EXPECT_EQ(doc.GetResult(), "");
+}
+
+TEST(XmlParseTest, TwoRootsAreNotWellFormedButBothAreFound) {
+    XmlDocument doc;
+    EXPECT_FALSE(doc.SetText("<a id=\"1\"/>\n<b id=\"2\"></b>"));
+    EXPECT_TRUE(HasEvent(doc, "root_has_sibling tagname=\"b\""));
+    ASSERT_TRUE(doc.FindSibling());
+    EXPECT_EQ(doc.GetAttribute("id"), "1");
+    ASSERT_TRUE(doc.FindSibling("b"));
+    EXPECT_EQ(doc.GetAttribute("id"), "2");
+    EXPECT_FALSE(doc.FindSibling());
+    EXPECT_EQ(doc.GetAttribute("id"), "2");  // a failed search keeps the position
+}
+
+TEST(XmlParseTest, EachProblemIsNamedInTheResult) {
+    const struct {
+        const char* text;
+        const char* event;
+    } kCases[] = {
+        {"<r></x></r>", "lone_end_tag tagname=\"x\" offset=\"3\""},
+        {"<r><a></r>", "unended_start_tag tagname=\"a\" offset=\"3\" offset2=\"6\""},
+        {"<r>", "unended_start_tag tagname=\"r\""},
+        {"<r><!-- x</r>", "comment_tag_syntax"},
+        {"<r><![CDATA[x</r>", "cdata_section_syntax"},
+        {"<!DOCTYPE r [<!ELEMENT r ANY>", "doctype_tag_syntax"},
+        {"<r><!foo></r>", "exclamation_tag_syntax"},
+        {"<r>< a/></r>", "first_tag_syntax"},
+        {"<r><a b=\"1></r>", "unterminated_tag_syntax"},
+        {"<r><?pi </r>", "unterminated_tag_syntax"},
+        {"", "no_root_element"},
+        {"just text", "no_root_element"},
+    };
+    for (const auto& c : kCases) {
+        XmlDocument doc;
+        EXPECT_FALSE(doc.SetText(c.text)) << c.text;
+        EXPECT_TRUE(HasEvent(doc, c.event)) << c.text << " -> " << doc.GetResult();
+    }
+}
+
+TEST(XmlParseTest, NonElementMarkupCreatesNoElements) {
+    XmlDocument doc;
+    EXPECT_TRUE(
+        doc.SetText("<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY e \"<x>\">]><!-- <c id='0'/> -->"
+                    "<r><![CDATA[<d id='1'/>]]><e id=\"2\" t=\"a>b\"/><?pi <f/>?></r>"));
+    EXPECT_EQ(ChildIds(doc), "2,");
+}
+
+TEST(XmlParseTest, BrokenNestingStillNavigates) {
+    XmlDocument doc;
+    EXPECT_FALSE(doc.SetText("<r><a id=\"1\"><b id=\"x\"></r>"));
+    EXPECT_TRUE(doc.FindChild("a"));
+    EXPECT_EQ(doc.GetChildAttribute("id"), "1");
+    EXPECT_FALSE(doc.FindChild());  // b is inside a, not a sibling
+    ASSERT_TRUE(doc.EnterElement());
+    ASSERT_TRUE(doc.FindChild("b"));
+    EXPECT_EQ(doc.GetChildAttribute("id"), "x");
+}
+
+TEST(XmlParseTest, ResultTextStopsAtTheLimit) {
+    std::string text = "<r>";
+    for (int i = 0; i < 300; ++i) text += "</lone" + std::to_string(i) + ">";
+    text += "</r>";
+    XmlDocument doc;
+    EXPECT_FALSE(doc.SetText(text));
+    const std::string& result = doc.GetResult();
+    EXPECT_LE(platform::CountCodePoints(result), 1000u);
+    EXPECT_GT(result.size(), 900u);
+    EXPECT_EQ(result.substr(result.size() - 2), "/>");  // whole entries only
+}
+
+// ---- Navigation ----
+
+TEST(XmlNavigationTest, FindChildOnAFreshDocumentTakesTheFirstRootFirst) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.SetText("<HMISet><Hmi Help_Ch=\"Quillon V2.1.0\"/></HMISet>"));
+    ASSERT_TRUE(doc.FindChild("Hmi"));
+    EXPECT_EQ(doc.GetChildAttribute("Help_Ch"), "Quillon V2.1.0");
+    EXPECT_EQ(doc.GetAttribute("Help_Ch"), "");  // the current element is HMISet
+}
+
+TEST(XmlNavigationTest, SiblingSearchMovesForwardOnlyUntilRewind) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.SetText("<r><a id=\"1\"/><b id=\"2\"/><a id=\"3\"/></r>"));
+    ASSERT_TRUE(doc.FindSibling("r"));
+    ASSERT_TRUE(doc.FindChild("b"));
+    ASSERT_TRUE(doc.EnterElement());  // current = b, parent = r
+    EXPECT_EQ(doc.GetAttribute("id"), "2");
+    ASSERT_TRUE(doc.FindSibling("a"));
+    EXPECT_EQ(doc.GetAttribute("id"), "3");
+    EXPECT_FALSE(doc.FindSibling("b"));
+    doc.Rewind();
+    EXPECT_FALSE(doc.FindSibling("a"));  // a is not top-level
+    EXPECT_TRUE(doc.FindSibling("r"));
+}
+
+TEST(XmlNavigationTest, EnterWithoutChildLeavesNoCurrentElement) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.SetText("<r><a id=\"1\"/><a id=\"2\"/></r>"));
+    EXPECT_FALSE(doc.EnterElement());  // nothing current yet
+    ASSERT_TRUE(doc.FindSibling());
+    ASSERT_TRUE(doc.EnterElement());
+    EXPECT_EQ(doc.GetAttribute("id"), "");
+    EXPECT_FALSE(doc.RemoveElement());
+    ASSERT_TRUE(doc.FindSibling());  // the first child of r
+    EXPECT_EQ(doc.GetAttribute("id"), "1");
+}
+
+// ---- Attributes ----
+
+TEST(XmlAttributeTest, ValuesAreDecoded) {
+    XmlDocument doc;
+    ASSERT_TRUE(
+        doc.SetText("<r a = 'x &lt;&amp;&gt; &quot;&apos;' b=\"&#65;&#x4E2D;&bogus;&#0;\" "
+                    "c=\"\" d=\"q'\" />"));
+    ASSERT_TRUE(doc.FindSibling());
+    EXPECT_EQ(doc.GetAttribute("a"), "x <&> \"'");
+    EXPECT_EQ(doc.GetAttribute("b"), "A\xE4\xB8\xAD&bogus;&#0;");
+    EXPECT_EQ(doc.GetAttribute("c"), "");
+    EXPECT_EQ(doc.GetAttribute("d"), "q'");
+    EXPECT_EQ(doc.GetAttribute("A"), "");  // names are case-sensitive
+    EXPECT_EQ(doc.GetAttribute("missing"), "");
+}
+
+TEST(XmlAttributeTest, SetEscapesAndRoundTrips) {
+    const std::string value = "a\"b'c<d>&e\nf\tg";
+    XmlDocument doc;
+    ASSERT_TRUE(doc.SetText("<r><c k='old' z=\"1\"/></r>"));
+    ASSERT_TRUE(doc.FindChild("c"));
+    ASSERT_TRUE(doc.SetChildAttribute("k", value));
+    ASSERT_TRUE(doc.SetChildAttribute("new", "v"));
+    EXPECT_EQ(doc.GetChildAttribute("k"), value);
+    EXPECT_EQ(doc.GetChildAttribute("z"), "1");
+    EXPECT_EQ(doc.GetText(),
+              "<r><c k=\"a&quot;b&apos;c&lt;d&gt;&amp;e&#10;f&#9;g\" z=\"1\" new=\"v\"/></r>");
+    XmlDocument copy;
+    ASSERT_TRUE(copy.SetText(doc.GetText()));
+    ASSERT_TRUE(copy.FindChild("c"));
+    EXPECT_EQ(copy.GetChildAttribute("k"), value);
+}
+
+TEST(XmlAttributeTest, AddingToATagKeepsItsClosingForm) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.SetText("<HMISet filever = \"1.0\">\n<Hmi />\n<x flag></x>\n</HMISet>"));
+    ASSERT_TRUE(doc.FindSibling("HMISet"));
+    ASSERT_TRUE(doc.FindChild("Hmi"));
+    ASSERT_TRUE(doc.SetChildAttribute("Folder", "C:\\Q\\"));
+    ASSERT_TRUE(doc.SetAttribute("filever", "2.0"));
+    ASSERT_TRUE(doc.FindChild("x"));
+    ASSERT_TRUE(doc.SetChildAttribute("flag", "on"));
+    EXPECT_EQ(doc.GetText(),
+              "<HMISet filever = \"2.0\">\n<Hmi Folder=\"C:\\Q\\\" />\n<x flag=\"on\"></x>\n"
+              "</HMISet>");
+    EXPECT_FALSE(doc.SetChildAttribute("bad name", "v"));
+    EXPECT_FALSE(doc.SetChildAttribute("", "v"));
+}
+
+// ---- Editing ----
+
+TEST(XmlEditTest, InsertChildIntoEmptyAndFilledElements) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.SetText("<r>\n\t<e/>\n\t<f></f>\n\t<g>\n\t\t<x id=\"0\"/>\n\t</g>\n</r>\n"));
+    ASSERT_TRUE(doc.FindChild("e"));
+    ASSERT_TRUE(doc.EnterElement());  // current e
+    ASSERT_TRUE(doc.InsertChildElement("c", ""));
+    ASSERT_TRUE(doc.FindSibling("f"));
+    ASSERT_TRUE(doc.InsertChildElement("c", "1 > 0"));
+    ASSERT_TRUE(doc.FindSibling("g"));
+    ASSERT_TRUE(doc.InsertChildElement("c", ""));
+    ASSERT_TRUE(doc.SetChildAttribute("id", "1"));
+    EXPECT_EQ(doc.GetText(),
+              "<r>\n\t<e>\n\t\t<c/>\n\t</e>\n\t<f>\n\t\t<c>1 &gt; 0</c>\n\t</f>\n"
+              "\t<g>\n\t\t<x id=\"0\"/>\n\t\t<c id=\"1\"/>\n\t</g>\n</r>\n");
+    XmlDocument copy;
+    EXPECT_TRUE(copy.SetText(doc.GetText())) << copy.GetResult();
+}
+
+TEST(XmlEditTest, InsertElementFollowsTheCurrentElement) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.SetText("<r><a id=\"1\"/><a id=\"3\"/></r>"));
+    ASSERT_TRUE(doc.FindChild("a"));
+    ASSERT_TRUE(doc.EnterElement());
+    ASSERT_TRUE(doc.InsertElement("a", ""));
+    ASSERT_TRUE(doc.SetAttribute("id", "2"));
+    EXPECT_EQ(ChildIds(doc), "1,2,3,");
+    // Without a current element the new one goes after the last sibling.
+    doc.Rewind();
+    ASSERT_TRUE(doc.FindSibling());
+    ASSERT_TRUE(doc.EnterElement());
+    ASSERT_TRUE(doc.InsertElement("a", ""));
+    ASSERT_TRUE(doc.SetAttribute("id", "4"));
+    EXPECT_EQ(ChildIds(doc), "1,2,3,4,");
+    EXPECT_FALSE(doc.InsertElement("1bad", ""));
+    EXPECT_FALSE(doc.InsertElement("a b", ""));
+}
+
+TEST(XmlEditTest, InsertIntoAnEmptyDocumentCreatesTheRoot) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.InsertElement("WifiList", ""));
+    ASSERT_TRUE(doc.InsertChildElement("wifi", ""));
+    ASSERT_TRUE(doc.SetChildAttribute("Name", "n"));
+    EXPECT_EQ(doc.GetText(), "<WifiList>\n\t<wifi Name=\"n\"/>\n</WifiList>\n");
+    EXPECT_TRUE(doc.ParseText());
+}
+
+TEST(XmlEditTest, ContentWithMarkupIsWrittenAsSplitCData) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.SetText("<r/>"));
+    ASSERT_TRUE(doc.FindSibling());
+    ASSERT_TRUE(doc.InsertChildElement("s", "a]]>b<c&"));
+    ASSERT_TRUE(doc.InsertChildElement("t", "]]>"));
+    EXPECT_NE(doc.GetText().find("<s><![CDATA[a]]]]><![CDATA[>b<c&]]></s>"), std::string::npos);
+    EXPECT_NE(doc.GetText().find("<t>]]&gt;</t>"), std::string::npos);
+    XmlDocument copy;
+    EXPECT_TRUE(copy.SetText(doc.GetText()));
+    EXPECT_EQ(ChildIds(copy), ",,");
+}
+
+TEST(XmlEditTest, RemoveFirstLeavesNoCurrentAndLaterMakesPreviousCurrent) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.SetText("<r>\n <a id=\"1\"><x/></a>\n <a id=\"2\"/>\n <a id=\"3\"/>\n</r>"));
+    ASSERT_TRUE(doc.FindChild());
+    ASSERT_TRUE(doc.EnterElement());
+    ASSERT_TRUE(doc.RemoveElement());
+    EXPECT_EQ(doc.GetAttribute("id"), "");
+    EXPECT_FALSE(doc.RemoveElement());
+    ASSERT_TRUE(doc.FindSibling());
+    EXPECT_EQ(doc.GetAttribute("id"), "2");
+    ASSERT_TRUE(doc.FindSibling());
+    ASSERT_TRUE(doc.RemoveElement());
+    EXPECT_EQ(doc.GetAttribute("id"), "2");
+    EXPECT_EQ(doc.GetText(), "<r>\n <a id=\"2\"/>\n </r>");
+    EXPECT_EQ(ChildIds(doc), "2,");
+    EXPECT_TRUE(doc.ParseText());
+}
+
+TEST(XmlEditTest, PositionsStayValidAfterEditsElsewhere) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.SetText("<r><a id=\"1\"/><b id=\"2\"><c id=\"3\"/></b><d id=\"4\"/></r>"));
+    ASSERT_TRUE(doc.FindChild("b"));
+    ASSERT_TRUE(doc.EnterElement());  // parent r, current b
+    ASSERT_TRUE(doc.FindChild("c"));
+    // Grow the text before and inside the held positions.
+    ASSERT_TRUE(doc.SetAttribute("long", std::string(5000, 'x')));
+    ASSERT_TRUE(doc.SetChildAttribute("more", std::string(3000, 'y')));
+    for (int i = 0; i < 200; ++i) ASSERT_TRUE(doc.InsertChildElement("n", std::to_string(i)));
+    EXPECT_EQ(doc.GetAttribute("id"), "2");
+    ASSERT_TRUE(doc.FindSibling("d"));
+    EXPECT_EQ(doc.GetAttribute("id"), "4");
+    // Navigation over the edited index agrees with a fresh parse of the same text.
+    XmlDocument copy;
+    ASSERT_TRUE(copy.SetText(doc.GetText())) << copy.GetResult();
+    EXPECT_EQ(ChildIds(copy), ChildIds(doc));
+    copy.Rewind();
+    ASSERT_TRUE(copy.FindChild("b") && copy.EnterElement());
+    int nChildren = 0;
+    while (copy.FindChild("n")) ++nChildren;
+    EXPECT_EQ(nChildren, 200);
+}
+
+// ---- File modes ----
+
+TEST(XmlFileModeTest, ReadingAndWritingModesRefuseWork) {
+    for (int nMode : {XmlDocument::kReadFile, XmlDocument::kWriteFile}) {
+        XmlDocument doc;
+        ASSERT_TRUE(doc.SetText("<r a=\"1\"><c/></r>"));
+        ASSERT_TRUE(doc.FindChild("c"));
+        doc.SetFlags(nMode);
+        EXPECT_FALSE(doc.SetText("<x/>"));
+        EXPECT_FALSE(doc.ParseText());
+        EXPECT_FALSE(doc.FindSibling());
+        EXPECT_FALSE(doc.FindChild());
+        EXPECT_FALSE(doc.EnterElement());
+        EXPECT_FALSE(doc.RemoveElement());
+        EXPECT_FALSE(doc.SetAttribute("a", "2"));
+        EXPECT_FALSE(doc.InsertElement("x", ""));
+        EXPECT_FALSE(doc.InsertChildElement("x", ""));
+        EXPECT_EQ(doc.GetAttribute("a"), "");
+        EXPECT_FALSE(doc.LoadFile("/nonexistent/file.xml"));
+        EXPECT_EQ(doc.GetText(), "<r a=\"1\"><c/></r>");
+        doc.SetFlags(0);
+        EXPECT_EQ(doc.GetAttribute("a"), "1");
+    }
+}
+
+// ---- Files and encodings ----
+
+class XmlFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_strDir = platform::MakeTempDirectory("zelvo_xml_");
+        ASSERT_FALSE(m_strDir.empty());
+        platform::SetLegacyCodePage("CP1252");
+    }
+    void TearDown() override { platform::RemoveDirectoryTree(m_strDir); }
+
+    std::string Path(const std::string& name) const { return platform::JoinPath(m_strDir, name); }
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        EXPECT_TRUE(platform::WriteFileAtomic(Path(name), bytes));
+        return Path(name);
+    }
+    std::string Read(const std::string& name) const {
+        std::string bytes;
+        EXPECT_TRUE(platform::ReadFileBytes(Path(name), &bytes));
+        return bytes;
+    }
+
+    std::string m_strDir;
+};
+
+const std::string kBom = "\xEF\xBB\xBF";
+const std::string kCafe = "<r n=\"caf\xC3\xA9 \xE4\xB8\xAD\"/>\n";  // "café 中" in UTF-8
+
+std::string Utf16(const std::string& utf8, bool bBigEndian) {
+    std::string bytes;
+    for (char16_t u : platform::Utf8ToUtf16(utf8)) {
+        const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        bytes += bBigEndian ? std::string{hi, lo} : std::string{lo, hi};
+    }
+    return bytes;
+}
+
+TEST_F(XmlFileTest, Utf8MarkIsReadAndWrittenBack) {
+    XmlDocument plain, marked;
+    ASSERT_TRUE(plain.LoadFile(Write("plain.xml", kCafe)));
+    ASSERT_TRUE(marked.LoadFile(Write("marked.xml", kBom + kCafe)));
+    EXPECT_EQ(marked.GetText(), plain.GetText());
+    EXPECT_EQ(marked.GetText(), kCafe);
+    EXPECT_EQ(marked.GetFlags(), XmlDocument::kUtf8Bom);
+    EXPECT_EQ(plain.GetFlags(), 0);
+    ASSERT_TRUE(marked.SaveFile(Path("marked_out.xml")));
+    ASSERT_TRUE(plain.SaveFile(Path("plain_out.xml")));
+    EXPECT_EQ(Read("marked_out.xml"), kBom + kCafe);
+    EXPECT_EQ(Read("plain_out.xml"), kCafe);
+    EXPECT_TRUE(HasEvent(marked, "write encoding=\"UTF-8\""));
+}
+
+TEST_F(XmlFileTest, UndeclaredLegacyBytesAreReadInTheAnsiCodePageAndSavedAsUtf8) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.LoadFile(Write("ansi.xml", "<r n=\"caf\xE9\"/>")));
+    EXPECT_TRUE(HasEvent(doc, "utf8_detection encoding=\"ANSI\""));
+    ASSERT_TRUE(doc.FindSibling());
+    EXPECT_EQ(doc.GetAttribute("n"), "caf\xC3\xA9");
+    ASSERT_TRUE(doc.SaveFile(Path("out.xml")));
+    EXPECT_EQ(Read("out.xml"), "<r n=\"caf\xC3\xA9\"/>");
+}
+
+TEST_F(XmlFileTest, DeclaredUtf8AndUndeclaredTextAreSavedAsUtf8) {
+    const std::string declared = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n" + kCafe;
+    for (const std::string& text : {declared, kCafe}) {
+        XmlDocument doc;
+        ASSERT_TRUE(doc.SetText(text));
+        ASSERT_TRUE(doc.SaveFile(Path("out.xml")));
+        EXPECT_EQ(Read("out.xml"), text);
+        EXPECT_EQ(doc.GetFlags(), 0);  // the writing mode is cleared again
+    }
+}
+
+TEST_F(XmlFileTest, Utf16FilesKeepTheirByteOrder) {
+    const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + kCafe;
+    for (bool bBigEndian : {false, true}) {
+        const std::string bom = bBigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        XmlDocument doc;
+        ASSERT_TRUE(doc.LoadFile(Write("u16.xml", bom + Utf16(text, bBigEndian))));
+        EXPECT_EQ(doc.GetText(), text);
+        EXPECT_EQ(doc.GetFlags(), bBigEndian ? XmlDocument::kUtf16Be : XmlDocument::kUtf16Le);
+        EXPECT_EQ(HasEvent(doc, "endian_swap"), bBigEndian);
+        ASSERT_TRUE(doc.SaveFile(Path("u16_out.xml")));
+        EXPECT_EQ(Read("u16_out.xml"), bom + Utf16(text, bBigEndian));
+    }
+}
+
+TEST_F(XmlFileTest, Utf16WithoutMarkAndNullsAreHandled) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.LoadFile(Write("u16.xml", Utf16("<r a=\"1\"/>", false))));
+    EXPECT_EQ(doc.GetText(), "<r a=\"1\"/>");
+    ASSERT_TRUE(doc.LoadFile(Write("nul.xml", std::string("<r a=\"1\"/>\0\0", 12))));
+    EXPECT_EQ(doc.GetText(), "<r a=\"1\"/>");
+    EXPECT_TRUE(HasEvent(doc, "nulls_removed count=\"2\""));
+}
+
+TEST_F(XmlFileTest, DeclaredLegacyEncodingRoundTripsWithReferencesForMissingCharacters) {
+    const std::string bytes = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r n=\"caf\xE9\"/>";
+    XmlDocument doc;
+    ASSERT_TRUE(doc.LoadFile(Write("latin.xml", bytes)));
+    ASSERT_TRUE(doc.FindSibling());
+    EXPECT_EQ(doc.GetAttribute("n"), "caf\xC3\xA9");
+    ASSERT_TRUE(doc.SaveFile(Path("same.xml")));
+    EXPECT_EQ(Read("same.xml"), bytes);
+    ASSERT_TRUE(doc.SetAttribute("n", "\xE4\xB8\xAD\xC3\xA9"));  // "中é"
+    ASSERT_TRUE(doc.SaveFile(Path("lossy.xml")));
+    EXPECT_TRUE(HasEvent(doc, "conversion_loss"));
+    EXPECT_NE(Read("lossy.xml").find("n=\"&#x4E2D;\xE9\""), std::string::npos);
+    XmlDocument back;
+    ASSERT_TRUE(back.LoadFile(Path("lossy.xml")));
+    ASSERT_TRUE(back.FindSibling());
+    EXPECT_EQ(back.GetAttribute("n"), "\xE4\xB8\xAD\xC3\xA9");
+}
+
+TEST_F(XmlFileTest, UnknownOrUnconvertibleEncodingsDoNotLoseText) {
+    XmlDocument doc;
+    const std::string bogus = "<?xml version=\"1.0\" encoding=\"no-such-code\"?><r n=\"x\"/>";
+    ASSERT_TRUE(doc.LoadFile(Write("bogus.xml", bogus)));
+    EXPECT_EQ(doc.GetText(), bogus);
+    ASSERT_TRUE(doc.SaveFile(Path("bogus_out.xml")));
+    EXPECT_EQ(Read("bogus_out.xml"), bogus);
+    // Bytes that are not valid in the declared encoding: the load fails, nothing is guessed.
+    EXPECT_FALSE(doc.LoadFile(Write("sjis.xml",
+                                    "<?xml version=\"1.0\" encoding=\"SHIFT_JIS\"?>"
+                                    "<r n=\"\x81\"/>")));
+    EXPECT_TRUE(HasEvent(doc, "truncation_error")) << doc.GetResult();
+}
+
+TEST_F(XmlFileTest, HtmlMetaCharsetIsTheDeclaredEncoding) {
+    EXPECT_EQ(xml::FindDeclaredEncoding(
+                  "<!DOCTYPE html><html><!-- <meta charset=x> --><head><title>t</title>"
+                  "<meta http-equiv=\"content-type\" content=\"text/html; charset=GB2312\">"
+                  "</head></html>"),
+              "GB2312");
+    EXPECT_EQ(xml::FindDeclaredEncoding("<html><head><meta charset='windows-1252'/></head>"),
+              "windows-1252");
+    EXPECT_EQ(xml::FindDeclaredEncoding("<html><body><meta charset=\"x\"></body></html>"), "");
+    EXPECT_EQ(xml::FindDeclaredEncoding("<?xml version='1.0' encoding = 'gbk' ?><r/>"), "gbk");
+    EXPECT_EQ(xml::FindDeclaredEncoding("<r encoding=\"x\"/>"), "");
+    const std::string latin =
+        "<html><head><meta http-equiv=\"Content-Type\" "
+        "content=\"text/html; charset=ISO-8859-1\"/></head><body>\xE9</body>"
+        "</html>";
+    XmlDocument doc;
+    ASSERT_TRUE(doc.LoadFile(Write("page.html", latin)));
+    EXPECT_NE(doc.GetText().find("<body>\xC3\xA9</body>"), std::string::npos);
+}
+
+TEST_F(XmlFileTest, MissingFileAndAppendMode) {
+    XmlDocument doc;
+    EXPECT_FALSE(doc.LoadFile(Path("missing.xml")));
+    EXPECT_TRUE(HasEvent(doc, "file_error"));
+    EXPECT_EQ(doc.GetFlags(), 0);
+    ASSERT_TRUE(doc.SetText("<r/>\n"));
+    doc.SetFlags(XmlDocument::kAppendFile | XmlDocument::kUtf8Bom);
+    ASSERT_TRUE(doc.SaveFile(Path("log.xml")));
+    EXPECT_EQ(doc.GetFlags(), XmlDocument::kUtf8Bom);
+    doc.SetFlags(XmlDocument::kAppendFile | XmlDocument::kUtf8Bom);
+    ASSERT_TRUE(doc.SaveFile(Path("log.xml")));
+    EXPECT_EQ(Read("log.xml"), kBom + "<r/>\n<r/>\n");  // the mark only on the empty file
+    EXPECT_FALSE(doc.SaveFile(Path("no/such/dir/x.xml")));
+    EXPECT_TRUE(HasEvent(doc, "file_error"));
+}
+
+// ---- The program's own documents ----
+
+TEST_F(XmlFileTest, WifiListRememberAndForget) {
+    const std::string path =
+        Write("WifiList.xml", kBom +
+                                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                  "<WifiList>\n</WifiList>\n");
+    auto remember = [&](const std::string& name, const std::string& psw) {
+        XmlDocument doc;
+        if (!doc.LoadFile(path) || !doc.FindSibling("WifiList")) return false;
+        bool bFound = false;
+        while (doc.FindChild("wifi")) {
+            if (doc.GetChildAttribute("Name") != name) continue;
+            doc.SetChildAttribute("Psw", psw);
+            bFound = true;
+        }
+        if (!bFound) {
+            doc.InsertChildElement("wifi", "");
+            doc.SetChildAttribute("Name", name);
+            doc.SetChildAttribute("Psw", psw);
+        }
+        return doc.SaveFile(path);
+    };
+    auto forget = [&](const std::string& name) {
+        XmlDocument doc;
+        if (!doc.LoadFile(path) || !doc.FindSibling("WifiList")) return false;
+        while (doc.FindChild("wifi")) {
+            if (doc.GetChildAttribute("Name") != name) continue;
+            return doc.EnterElement() && doc.RemoveElement() && doc.SaveFile(path);
+        }
+        return false;
+    };
+    ASSERT_TRUE(remember("home", "p1"));
+    ASSERT_TRUE(remember("caf\xC3\xA9 \"5G\"", "a&b<c>"));
+    ASSERT_TRUE(remember("home", "p2"));
+    EXPECT_EQ(Read("WifiList.xml"), kBom +
+                                        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                        "<WifiList>\n"
+                                        "\t<wifi Name=\"home\" Psw=\"p2\"/>\n"
+                                        "\t<wifi Name=\"caf\xC3\xA9 &quot;5G&quot;\" "
+                                        "Psw=\"a&amp;b&lt;c&gt;\"/>\n"
+                                        "</WifiList>\n");
+    ASSERT_TRUE(forget("home"));
+    EXPECT_FALSE(forget("home"));
+    ASSERT_TRUE(remember("office", "p3"));
+    XmlDocument doc;
+    ASSERT_TRUE(doc.LoadFile(path));
+    std::string names;
+    while (doc.FindChild("wifi"))
+        names += doc.GetChildAttribute("Name") + "=" + doc.GetChildAttribute("Psw") + ";";
+    EXPECT_EQ(names, "caf\xC3\xA9 \"5G\"=a&b<c>;office=p3;");
+}
+
+TEST_F(XmlFileTest, ConfigurationTemplateIsFilledAndSaved) {
+    const std::string tmpl =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- box page profile -->\r\n"
+        "<KorixSet>\r\n  <BaseSet URL2=\"http://a/\" Lang=\"en\"/>\r\n"
+        "  <Net IP=\"0.0.0.0\"></Net>\r\n</KorixSet>\r\n";
+    XmlDocument doc;
+    ASSERT_TRUE(doc.LoadFile(Write("Default.xml", tmpl)));
+    const char* kFields[][3] = {{"Net", "IP", "192.168.1.5"},
+                                {"BaseSet", "Lang", "zh"},
+                                {"Missing", "x", "y"},
+                                {"Net", "Mask", "255.255.255.0"}};
+    for (const auto& f : kFields) {
+        doc.Rewind();
+        if (doc.FindSibling() && doc.FindChild(f[0])) {
+            EXPECT_TRUE(doc.SetChildAttribute(f[1], f[2]));
+        }
+    }
+    ASSERT_TRUE(doc.SaveFile(Path("setup.xml")));
+    XmlDocument setup;
+    ASSERT_TRUE(setup.LoadFile(Path("setup.xml")));
+    ASSERT_TRUE(setup.FindSibling("KorixSet") && setup.FindChild("Net"));
+    EXPECT_EQ(setup.GetChildAttribute("IP"), "192.168.1.5");
+    EXPECT_EQ(setup.GetChildAttribute("Mask"), "255.255.255.0");
+    setup.Rewind();
+    ASSERT_TRUE(setup.FindChild("BaseSet"));
+    EXPECT_EQ(setup.GetChildAttribute("Lang"), "zh");
+    EXPECT_EQ(setup.GetChildAttribute("URL2"), "http://a/");
+}
+
+TEST_F(XmlFileTest, ReleaseLogInALegacyEncoding) {
+    // "版本 V3.0.1" in GB2312.
+    const std::string bytes =
+        "<?xml version=\"1.0\" encoding=\"gb2312\"?><HMISet><Hmi Help_Ch=\"\xB0\xE6\xB1\xBE "
+        "V3.0.1\"/></HMISet>";
+    XmlDocument doc;
+    ASSERT_TRUE(doc.LoadFile(Write("ReleaseLog.log", bytes))) << doc.GetResult();
+    ASSERT_TRUE(doc.FindSibling("HMISet") && doc.FindChild("Hmi"));
+    EXPECT_EQ(doc.GetChildAttribute("Help_Ch"), "\xE7\x89\x88\xE6\x9C\xAC V3.0.1");
+}
+
+// ---- Size ----
+
+TEST(XmlSizeTest, LargeDocumentParsesAndNavigates) {
+    std::string text = "<?xml version=\"1.0\"?>\n<BOXSet>\n";
+    const int kElements = 60000;
+    for (int i = 0; i < kElements; ++i) {
+        text += "\t<box Type=\"T" + std::to_string(i) +
+                "\" SerialNo=\"0123456789\" Kernel=\"4.1\" func=\"7\"><d>x</d></box>\n";
+    }
+    text += "</BOXSet>\n";
+    XmlDocument doc;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(doc.SetText(text));
+    int nFound = 0;
+    while (doc.FindChild("box")) ++nFound;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start)
+                        .count();
+    EXPECT_EQ(nFound, kElements);
+    EXPECT_EQ(doc.GetChildAttribute("Type"), "T" + std::to_string(kElements - 1));
+    std::printf("parsed and walked %zu bytes, %d elements in %lld ms\n", text.size(),
+                2 * kElements + 1, static_cast<long long>(ms));
+}
+
+}  // namespace

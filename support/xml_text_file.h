@@ -1,0 +1,27 @@
+// The encoding layer of XML files: finds the encoding of file bytes (byte-order mark,
+// declaration, UTF-8 test, else the ANSI code page) and turns them into UTF-8 text, and turns
+// text back into bytes in the encoding that the text declares.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace xml {
+
+// The encoding named in the first 1024 bytes by the XML declaration or, in an HTML document, by
+// a meta element in html/head (http-equiv Content-Type with a charset in its content, or a
+// charset attribute). Empty when nothing is declared.
+std::string FindDeclaredEncoding(std::string_view text);
+
+// File bytes to UTF-8 text. Sets the byte-order-mark bits of *flags (XmlDocument flags) to the
+// mark that was found and records the events in *result. False when the bytes could not be
+// converted whole; *text then holds what was converted.
+bool DecodeFileBytes(std::string_view bytes, std::string* text, std::string* result, int* flags);
+
+// UTF-8 text to file bytes in the declared encoding (UTF-8 when none). A byte-order mark is
+// written when *flags asks for one for that encoding and bNewFile is set. Returns the encoding
+// the bytes are in.
+std::string EncodeFileText(std::string_view text, int flags, bool bNewFile, std::string* bytes,
+                           std::string* result);
+
+}  // namespace xml

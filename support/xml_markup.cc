@@ -1,5 +1,6 @@
 #include "support/xml_markup.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -36,10 +37,15 @@ size_t ScanAttribute(std::string_view tag, size_t pos, std::string_view* name,
     }
     i = SkipSpaces(tag, i + 1);
     if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
-        size_t close = tag.find(tag[i], i + 1);
-        if (close == std::string_view::npos) close = tag.size();
+        const size_t close = tag.find(tag[i], i + 1);
+        if (close == std::string_view::npos) {
+            // An unclosed quote runs to the end of the tag, its '>' excluded.
+            const size_t end = std::max(i + 1, tag.size() - (tag.ends_with('>') ? 1 : 0));
+            *span = AttributeSpan{i + 1, end, false};
+            return tag.size();
+        }
         *span = AttributeSpan{i + 1, close, true};
-        return close < tag.size() ? close + 1 : close;
+        return close + 1;
     }
     size_t end = i;
     while (end < tag.size() && !IsSpace(tag[end]) && tag[end] != '>') ++end;
@@ -48,22 +54,15 @@ size_t ScanAttribute(std::string_view tag, size_t pos, std::string_view* name,
     return end;
 }
 
-void AppendUtf8(uint32_t cp, std::string* out) {
-    if (cp < 0x80) {
-        out->push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+void AppendCodePoint(uint32_t cp, std::string* out) {
+    std::u16string units;
+    if (cp < 0x10000) {
+        units.push_back(static_cast<char16_t>(cp));
     } else {
-        out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        units.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+        units.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
     }
+    *out += platform::Utf16ToUtf8(units);
 }
 
 // Decodes the entity between '&' and ';' into out; false when it is not one we know.
@@ -86,8 +85,52 @@ bool DecodeEntity(std::string_view entity, std::string* out) {
     const unsigned long cp = std::strtoul(digits.c_str(), &end, bHex ? 16 : 10);
     const bool bSurrogate = cp >= 0xD800 && cp <= 0xDFFF;
     if (*end != '\0' || cp == 0 || cp > 0x10FFFF || bSurrogate) return false;
-    AppendUtf8(static_cast<uint32_t>(cp), out);
+    AppendCodePoint(static_cast<uint32_t>(cp), out);
     return true;
+}
+
+// Markup characters become entities; in attribute values also quotes, and line breaks and tabs
+// become character references so that they survive attribute-value normalisation.
+std::string Escape(std::string_view text, bool bAttribute) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const char* entity = nullptr;
+        switch (c) {
+            case '&':
+                entity = "&amp;";
+                break;
+            case '<':
+                entity = "&lt;";
+                break;
+            case '>':
+                entity = "&gt;";
+                break;
+            case '"':
+                entity = bAttribute ? "&quot;" : nullptr;
+                break;
+            case '\'':
+                entity = bAttribute ? "&apos;" : nullptr;
+                break;
+            case '\n':
+                entity = bAttribute ? "&#10;" : nullptr;
+                break;
+            case '\r':
+                entity = bAttribute ? "&#13;" : nullptr;
+                break;
+            case '\t':
+                entity = bAttribute ? "&#9;" : nullptr;
+                break;
+            default:
+                break;
+        }
+        if (entity) {
+            out += entity;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -171,60 +214,11 @@ std::string DecodeEntities(std::string_view text) {
 }
 
 std::string EscapeAttribute(std::string_view value) {
-    std::string out;
-    out.reserve(value.size());
-    for (char c : value) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            case '\n':
-                out += "&#10;";
-                break;
-            case '\r':
-                out += "&#13;";
-                break;
-            case '\t':
-                out += "&#9;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
+    return Escape(value, true);
 }
 
 std::string EscapeText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
+    return Escape(text, false);
 }
 
 std::string EncodeCData(std::string_view text) {
@@ -255,8 +249,11 @@ std::string ToUpperAscii(std::string_view text) {
     return out;
 }
 
-void AddResult(std::string* result, std::string_view event,
-               std::initializer_list<ResultAttr> attrs) {
+ResultWriter::ResultWriter(std::string* result)
+    : m_pResult(result), m_nChars(platform::CountCodePoints(*result)) {}
+
+void ResultWriter::Add(std::string_view event, std::initializer_list<ResultAttr> attrs) {
+    if (m_nChars >= kMaxResultChars) return;
     std::string entry = "<";
     entry.append(event);
     for (const ResultAttr& attr : attrs) {
@@ -265,8 +262,15 @@ void AddResult(std::string* result, std::string_view event,
         entry += "=\"" + EscapeAttribute(attr.value) + '"';
     }
     entry += "/>";
-    const size_t nChars = platform::CountCodePoints(*result) + platform::CountCodePoints(entry);
-    if (nChars <= kMaxResultChars) *result += entry;
+    const size_t nChars = platform::CountCodePoints(entry);
+    if (m_nChars + nChars > kMaxResultChars) return;
+    *m_pResult += entry;
+    m_nChars += nChars;
+}
+
+void AddResult(std::string* result, std::string_view event,
+               std::initializer_list<ResultAttr> attrs) {
+    ResultWriter(result).Add(event, attrs);
 }
 
 }  // namespace xml

@@ -59,7 +59,19 @@ struct ResultAttr {
     std::string value;
 };
 
-// Appends <event attr="value" .../> to the result text when it still fits the limit.
+// Appends events to a result text as <event attr="value" .../>, each only when it still fits
+// the limit. Keeps the character count, so that many events cost no recounting.
+class ResultWriter {
+  public:
+    explicit ResultWriter(std::string* result);
+    void Add(std::string_view event, std::initializer_list<ResultAttr> attrs = {});
+
+  private:
+    std::string* m_pResult;
+    size_t m_nChars;
+};
+
+// One event, for callers that record only a few.
 void AddResult(std::string* result, std::string_view event,
                std::initializer_list<ResultAttr> attrs = {});
 

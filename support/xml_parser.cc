@@ -1,5 +1,6 @@
 #include "support/xml_parser.h"
 
+#include <unordered_map>
 #include <vector>
 
 #include "support/xml_markup.h"
@@ -12,7 +13,7 @@ constexpr size_t kStop = std::string_view::npos;
 class Parser {
   public:
     Parser(std::string_view text, ElementIndex* index, std::string* result)
-        : m_text(text), m_index(*index), m_result(*result) {}
+        : m_text(text), m_index(*index), m_result(result) {}
 
     bool Run();
 
@@ -33,9 +34,11 @@ class Parser {
 
     std::string_view m_text;
     ElementIndex& m_index;
-    std::string& m_result;
+    ResultWriter m_result;
     std::vector<uint32_t> m_aOpen{};   // open elements, innermost last
     std::vector<uint32_t> m_aLast{0};  // last child of the document, then of each open one
+    // How many open elements carry each name, so that a stray end tag costs no stack search.
+    std::unordered_map<std::string_view, size_t> m_openNames{};
     size_t m_nRoots = 0;
     uint32_t m_nSecondRoot = 0;
     bool m_bWellFormed = true;
@@ -89,6 +92,7 @@ size_t Parser::OnStartTag(size_t lt) {
     } else {
         m_aOpen.push_back(pos);
         m_aLast.push_back(0);
+        ++m_openNames[NameOf(pos)];
     }
     return gt + 1;
 }
@@ -100,7 +104,8 @@ size_t Parser::OnEndTag(size_t lt) {
         Problem("unterminated_tag_syntax", lt, name);
         return kStop;
     }
-    size_t depth = m_aOpen.size();
+    const auto open = m_openNames.find(name);
+    size_t depth = (open == m_openNames.end() || open->second == 0) ? 0 : m_aOpen.size();
     while (depth > 0 && NameOf(m_aOpen[depth - 1]) != name) --depth;
     if (depth == 0) {
         Problem("lone_end_tag", lt, name);
@@ -163,18 +168,18 @@ void Parser::Problem(std::string_view event, size_t offset, std::string_view tag
     m_bWellFormed = false;
     const std::string strOffset = std::to_string(offset);
     if (tagname.empty()) {
-        AddResult(&m_result, event, {{"offset", strOffset}});
+        m_result.Add(event, {{"offset", strOffset}});
     } else if (offset2 == kStop) {
-        AddResult(&m_result, event, {{"tagname", std::string(tagname)}, {"offset", strOffset}});
+        m_result.Add(event, {{"tagname", std::string(tagname)}, {"offset", strOffset}});
     } else {
-        AddResult(&m_result, event,
-                  {{"tagname", std::string(tagname)},
-                   {"offset", strOffset},
-                   {"offset2", std::to_string(offset2)}});
+        m_result.Add(event, {{"tagname", std::string(tagname)},
+                             {"offset", strOffset},
+                             {"offset2", std::to_string(offset2)}});
     }
 }
 
 void Parser::CloseInnermost(size_t end, bool bUnended) {
+    --m_openNames[NameOf(m_aOpen.back())];
     ElementRecord& rec = m_index[m_aOpen.back()];
     rec.nLen = static_cast<uint32_t>(end - rec.nStart);
     if (bUnended) rec.nFlags |= ElementIndex::kUnended;

@@ -595,4 +595,24 @@ TEST(XmlSizeTest, LargeDocumentParsesAndNavigates) {
                 2 * kElements + 1, static_cast<long long>(ms));
 }
 
+TEST(XmlSizeTest, DeepNestingAndStrayEndTagsStayLinear) {
+    // Every stray end tag would search the whole open-element stack if done naively.
+    const int kDepth = 100000;
+    std::string text;
+    for (int i = 0; i < kDepth; ++i) text += "<a>";
+    for (int i = 0; i < kDepth; ++i) text += "</b>";
+    XmlDocument doc;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(doc.SetText(text));
+    EXPECT_TRUE(HasEvent(doc, "lone_end_tag tagname=\"b\""));
+    ASSERT_TRUE(doc.FindSibling("a"));
+    for (int i = 1; i < kDepth; ++i) ASSERT_TRUE(doc.FindChild("a") && doc.EnterElement());
+    EXPECT_FALSE(doc.FindChild());
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start)
+                        .count();
+    std::printf("%d nested elements and stray end tags in %lld ms\n", kDepth,
+                static_cast<long long>(ms));
+}
+
 }  // namespace

@@ -29,7 +29,10 @@ class XmlDocument {
     // Rebuilds the index from the text and resets the positions. True when the document has
     // exactly one root element and no structural error was found.
     bool ParseText();
+    // Reads the file (see ReadTextFile) and parses it. True when it was read whole and is well
+    // formed. Leaves the byte-order-mark flags found, so that SaveFile writes the mark back.
     bool LoadFile(const std::string& path);
+    // Writes the text in the encoding it declares (UTF-8 when none); appends with kAppendFile.
     bool SaveFile(const std::string& path);
 
     // The file layer: reads/writes a whole text file with byte-order-mark and encoding handling,
@@ -39,16 +42,27 @@ class XmlDocument {
     static bool WriteTextFile(const std::string& path, const std::string& text, std::string* result,
                               int* flags);
 
+    // Navigation. An empty name matches any element. While kReadFile or kWriteFile is set,
+    // navigation and editing refuse to work and return false (or an empty text).
     void Rewind();
+    // The next element after the current one among the parent's children; it becomes current.
     bool FindSibling(const std::string& name = "");
+    // The next child of the current element after the current child. Without a current element
+    // the first element at the current level becomes current first.
     bool FindChild(const std::string& name = "");
+    // The current element becomes the parent and the current child the current element.
     bool EnterElement();
+    // Deletes the current element with the white space after it; the previous sibling becomes
+    // current (none when it was the first).
     bool RemoveElement();
 
+    // Attribute values are decoded on reading and escaped on writing.
     std::string GetAttribute(const std::string& name) const;
     std::string GetChildAttribute(const std::string& name) const;
     bool SetAttribute(const std::string& name, const std::string& value);
     bool SetChildAttribute(const std::string& name, const std::string& value);
+    // Adds <name>value</name> after the current element (after the last sibling when there is
+    // none) and makes it current; InsertChildElement does the same one level down.
     bool InsertElement(const std::string& name, const std::string& value);
     bool InsertChildElement(const std::string& name, const std::string& value);
 

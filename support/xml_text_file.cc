@@ -261,9 +261,11 @@ std::string FindDeclaredEncoding(std::string_view text) {
     if (text.substr(pos).starts_with("<?xml") && pos + 5 < text.size() && IsSpace(text[pos + 5])) {
         const size_t end = text.find("?>", pos);
         if (end == std::string_view::npos) return "";
-        return AttributeValue(text.substr(pos, end + 2 - pos), "encoding");
+        std::string encoding = AttributeValue(text.substr(pos, end + 2 - pos), "encoding");
+        if (!encoding.empty()) return encoding;
+        pos = end + 2;  // an XHTML page may still name its charset in the head
     }
-    return FindHtmlCharset(text);
+    return FindHtmlCharset(text.substr(pos));
 }
 
 bool DecodeFileBytes(std::string_view bytes, std::string* text, std::string* result, int* flags) {

@@ -453,6 +453,9 @@ TEST_F(XmlFileTest, HtmlMetaCharsetIsTheDeclaredEncoding) {
     EXPECT_EQ(xml::FindDeclaredEncoding("<html><body><meta charset=\"x\"></body></html>"), "");
     EXPECT_EQ(xml::FindDeclaredEncoding("<?xml version='1.0' encoding = 'gbk' ?><r/>"), "gbk");
     EXPECT_EQ(xml::FindDeclaredEncoding("<r encoding=\"x\"/>"), "");
+    EXPECT_EQ(xml::FindDeclaredEncoding("<?xml version=\"1.0\"?><html><head>"
+                                        "<meta charset=\"gbk\"/></head></html>"),
+              "gbk");
     const std::string latin =
         "<html><head><meta http-equiv=\"Content-Type\" "
         "content=\"text/html; charset=ISO-8859-1\"/></head><body>\xE9</body>"

@@ -1,0 +1,116 @@
+// Requests on the wire and the reading of replies, against a fake service that misbehaves.
+#include <atomic>
+#include <thread>
+
+#include "tests/tnl/tnl_fixture.h"
+
+namespace tnl_test {
+namespace {
+
+using ProtocolTest = TnlTest;
+
+TEST_F(ProtocolTest, AddRequestCarriesTheDocumentWithoutTrailingLineBreak) {
+    ASSERT_TRUE(Connect());
+    int nId = Create(TNL_TYPE_SERVER);
+    ASSERT_TRUE(SetText(nId, "name", "S"));
+    ASSERT_TRUE(api.AddConnectionService(nId)) << LastError();
+    // The serialised document ends with a line break, which is not sent.
+    EXPECT_EQ(LastRequest(),
+              "<proto version=\"6.0\"><operation type=\"ADD\"><connection><type>SERVER</type>"
+              "<name>S</name><port/><protocol/><network/><security/></connection>"
+              "</operation></proto>");
+}
+
+TEST_F(ProtocolTest, ReplySplitOverManyWritesIsJoined) {
+    ASSERT_TRUE(Connect());
+    AddClient("A");
+    AddClient("B");
+    Service().SetFault(tnl_fake::EFault::kSplitReply);
+    EXPECT_EQ(List(), (std::vector<int>{0, 1}));
+    EXPECT_TRUE(api.DeleteConnection(0)) << LastError();
+    EXPECT_EQ(Service().Names(), std::vector<std::string>{"B"});
+}
+
+TEST_F(ProtocolTest, ReplyLongerThanTheReadSizeIsCollected) {
+    ASSERT_TRUE(Connect());
+    const std::string kSettings(4000, 'x');
+    for (int i = 0; i < 80; ++i) {  // a list reply of about 320 KB
+        int nId = Create(TNL_TYPE_CLIENT);
+        ASSERT_TRUE(SetText(nId, "port.settings", kSettings));
+        ASSERT_TRUE(SetText(nId, "name", "c" + std::to_string(i)));
+        ASSERT_TRUE(api.AddConnectionService(nId)) << LastError();
+    }
+    std::vector<int> ids = List();
+    ASSERT_EQ(ids.size(), 80u);
+    EXPECT_EQ(GetText(ids[79], "name"), "c79");
+    EXPECT_EQ(GetText(ids[79], "port.settings"), kSettings);
+}
+
+TEST_F(ProtocolTest, ServiceClosingMidReplyFailsTheCall) {
+    ASSERT_TRUE(Connect());
+    int nId = Create(TNL_TYPE_CLIENT);
+    ASSERT_TRUE(SetText(nId, "name", "A"));
+    Service().SetFault(tnl_fake::EFault::kCloseMidReply);
+    EXPECT_FALSE(api.AddConnectionService(nId));
+    EXPECT_EQ(LastError(), TNL_ERROR_NOT_FOUND) << "the half reply does not parse";
+
+    // The link is broken now; the caller reconnects. The failed add left the record local.
+    Service().SetFault(tnl_fake::EFault::kNone);
+    CVariant list;
+    EXPECT_FALSE(api.GetConnectionsList(list.Get()));
+    EXPECT_NE(LastError(), 0u);
+    ASSERT_TRUE(api.DisconnectService());
+    ASSERT_TRUE(Connect());
+    size_t nRequests = Service().RequestCount();
+    ASSERT_TRUE(api.DeleteConnection(nId));
+    EXPECT_EQ(Service().RequestCount(), nRequests);
+}
+
+TEST_F(ProtocolTest, StalledServiceBlocksTheCallUntilItAnswers) {
+    ASSERT_TRUE(Connect());
+    Service().SetFault(tnl_fake::EFault::kStall);
+    std::atomic<bool> bDone{false};
+    BOOL bResult = 0;
+    std::thread caller([&] {
+        CVariant list;
+        bResult = api.GetConnectionsList(list.Get());
+        bDone = true;
+    });
+    ASSERT_TRUE(Service().WaitForRequests(1, 5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(bDone) << "there is no time-out";
+    Service().SetFault(tnl_fake::EFault::kNone);
+    caller.join();
+    EXPECT_TRUE(bResult);
+}
+
+TEST_F(ProtocolTest, StoppedServiceFailsTheBlockedCall) {
+    ASSERT_TRUE(Connect());
+    Service().SetFault(tnl_fake::EFault::kStall);
+    BOOL bResult = 1;
+    std::thread caller([&] { bResult = api.DeleteAllConnections(); });
+    ASSERT_TRUE(Service().WaitForRequests(1, 5000));
+    Service().Stop();
+    caller.join();
+    EXPECT_FALSE(bResult);
+    EXPECT_NE(LastError(), 0u);
+}
+
+TEST_F(ProtocolTest, NamesWithMarkupReachTheServiceIntact) {
+    ASSERT_TRUE(Connect());
+    const std::string kName = "a&b <\"c\">";
+    int nId = AddClient(kName);
+    EXPECT_EQ(Service().Names(), std::vector<std::string>{kName});
+    List();
+    ASSERT_TRUE(api.UpdateConnectionStatus(nId)) << LastError();
+    EXPECT_EQ(LastRequest(),
+              "<proto version=\"6.0\"><operation type=\"GETSTAT\" "
+              "applyto=\"a&amp;b &lt;&quot;c&quot;&gt;\" /></proto>");
+    ASSERT_TRUE(SetText(nId, "port.name", "COM3"));
+    ASSERT_TRUE(api.ApplyConnection(nId)) << LastError();
+    ASSERT_TRUE(api.DeleteConnection(nId)) << LastError();
+    EXPECT_TRUE(Service().Names().empty());
+}
+
+}  // namespace
+}  // namespace tnl_test

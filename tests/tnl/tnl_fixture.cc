@@ -1,0 +1,230 @@
+#include "tests/tnl/tnl_fixture.h"
+
+#include <dlfcn.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "platform/codepage.h"
+
+namespace tnl_test {
+
+namespace {
+
+template <typename Function>
+bool Resolve(void* pHandle, const char* szName, Function* function, std::string* error) {
+    *function = reinterpret_cast<Function>(dlsym(pHandle, szName));
+    if (*function == nullptr) *error = std::string("missing ") + szName;
+    return *function != nullptr;
+}
+
+BSTR MakeBstr(const std::string& text) {
+    std::u16string wide = platform::Utf8ToUtf16(text);
+    return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+}
+
+}  // namespace
+
+bool CTnlApi::Load(std::string* error) {
+    Unload();
+    // RTLD_LOCAL and a final dlclose give every test its own library state.
+    pHandle = dlopen(TNL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (pHandle == nullptr) {
+        *error = dlerror();
+        return false;
+    }
+    return Resolve(pHandle, "tnl_GetLastError", &GetLastError, error) &&
+           Resolve(pHandle, "tnl_ConnectService", &ConnectService, error) &&
+           Resolve(pHandle, "tnl_DisconnectService", &DisconnectService, error) &&
+           Resolve(pHandle, "tnl_GetConnectionsList", &GetConnectionsList, error) &&
+           Resolve(pHandle, "tnl_CreateConnection", &CreateConnection, error) &&
+           Resolve(pHandle, "tnl_DeleteAllConnections", &DeleteAllConnections, error) &&
+           Resolve(pHandle, "tnl_DeleteConnection", &DeleteConnection, error) &&
+           Resolve(pHandle, "tnl_AddConnectionService", &AddConnectionService, error) &&
+           Resolve(pHandle, "tnl_SetParam", &SetParam, error) &&
+           Resolve(pHandle, "tnl_GetParam", &GetParam, error) &&
+           Resolve(pHandle, "tnl_ApplyConnection", &ApplyConnection, error) &&
+           Resolve(pHandle, "tnl_UpdateConnectionStatus", &UpdateConnectionStatus, error);
+}
+
+void CTnlApi::Unload() {
+    if (pHandle == nullptr) return;
+    DisconnectService();
+    dlclose(pHandle);
+    pHandle = nullptr;
+}
+
+CVariant::CVariant(const std::string& text) {
+    VariantInit(&m_value);
+    m_value.vt = VT_BSTR;
+    m_value.bstrVal = MakeBstr(text);
+}
+
+CVariant::CVariant(VARTYPE vt, int64_t nValue) {
+    VariantInit(&m_value);
+    m_value.vt = vt;
+    m_value.llVal = 0;
+    switch (vt) {
+        case VT_I1:
+            m_value.cVal = static_cast<char>(nValue);
+            break;
+        case VT_UI1:
+            m_value.bVal = static_cast<uint8_t>(nValue);
+            break;
+        case VT_I2:
+            m_value.iVal = static_cast<int16_t>(nValue);
+            break;
+        case VT_UI2:
+            m_value.uiVal = static_cast<uint16_t>(nValue);
+            break;
+        case VT_I4:
+        case VT_INT:
+            m_value.lVal = static_cast<int32_t>(nValue);
+            break;
+        case VT_UI4:
+        case VT_UINT:
+            m_value.ulVal = static_cast<uint32_t>(nValue);
+            break;
+        default:
+            m_value.llVal = nValue;
+    }
+}
+
+void CVariant::MakeEntries(const std::vector<std::vector<std::string>>& entries, VARIANT* out) {
+    VariantClear(out);
+    SAFEARRAY* psaOuter = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(entries.size()));
+    for (LONG i = 0; i < static_cast<LONG>(entries.size()); ++i) {
+        VARIANT entry;
+        VariantInit(&entry);
+        entry.vt = VT_ARRAY | VT_VARIANT;
+        entry.parray = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(entries[i].size()));
+        for (LONG j = 0; j < static_cast<LONG>(entries[i].size()); ++j) {
+            CVariant text(entries[i][j]);
+            SafeArrayPutElement(entry.parray, &j, text.Get());
+        }
+        SafeArrayPutElement(psaOuter, &i, &entry);
+        VariantClear(&entry);
+    }
+    out->vt = VT_ARRAY | VT_VARIANT;
+    out->parray = psaOuter;
+}
+
+std::string Utf8(BSTR bstr) {
+    return bstr == nullptr ? std::string()
+                           : platform::Utf16ToUtf8(std::u16string_view(bstr, SysStringLen(bstr)));
+}
+
+std::vector<int> Ids(const VARIANT& list) {
+    std::vector<int> ids;
+    if (list.vt != (VT_ARRAY | VT_VARIANT)) return ids;
+    const auto* pIds = static_cast<const VARIANT*>(list.parray->pvData);
+    for (ULONG i = 0; i < list.parray->rgsabound[0].cElements; ++i) {
+        EXPECT_EQ(pIds[i].vt, VT_I4);
+        ids.push_back(pIds[i].lVal);
+    }
+    return ids;
+}
+
+std::vector<std::vector<std::string>> Entries(const VARIANT& value) {
+    std::vector<std::vector<std::string>> entries;
+    if (value.vt != (VT_ARRAY | VT_VARIANT)) return entries;
+    const auto* pEntries = static_cast<const VARIANT*>(value.parray->pvData);
+    for (ULONG i = 0; i < value.parray->rgsabound[0].cElements; ++i) {
+        EXPECT_EQ(pEntries[i].vt, VT_ARRAY | VT_VARIANT);
+        const auto* pValues = static_cast<const VARIANT*>(pEntries[i].parray->pvData);
+        std::vector<std::string> texts;
+        for (ULONG j = 0; j < pEntries[i].parray->rgsabound[0].cElements; ++j) {
+            EXPECT_EQ(pValues[j].vt, VT_BSTR);
+            texts.push_back(Utf8(pValues[j].bstrVal));
+        }
+        entries.push_back(texts);
+    }
+    return entries;
+}
+
+void TnlTest::SetUp() {
+    char szTemplate[] = "/tmp/tnl_testXXXXXX";
+    ASSERT_NE(mkdtemp(szTemplate), nullptr);
+    m_strRunDir = szTemplate;
+    setenv("TNL_RUN_DIR", m_strRunDir.c_str(), 1);
+    m_pService = std::make_unique<tnl_fake::CFakeTunnelService>(m_strRunDir);
+    ASSERT_TRUE(m_pService->Start());
+    std::string strError;
+    ASSERT_TRUE(api.Load(&strError)) << strError;
+}
+
+void TnlTest::TearDown() {
+    api.Unload();
+    if (m_pService) m_pService->Stop();
+    std::error_code error;
+    std::filesystem::remove_all(m_strRunDir, error);
+}
+
+bool TnlTest::Connect() {
+    CVariant server(".");
+    return api.ConnectService(server.Get()) != 0;
+}
+
+int TnlTest::Create(int nType) {
+    int nId = -1;
+    EXPECT_TRUE(api.CreateConnection(nType, &nId)) << LastError();
+    return nId;
+}
+
+bool TnlTest::SetText(int nId, const std::string& name, const std::string& text) {
+    CVariant nameValue(name), value(text);
+    return api.SetParam(nId, nameValue.Get(), value.Get()) != 0;
+}
+
+bool TnlTest::SetInt(int nId, const std::string& name, VARTYPE vt, int64_t nValue) {
+    CVariant nameValue(name), value(vt, nValue);
+    return api.SetParam(nId, nameValue.Get(), value.Get()) != 0;
+}
+
+bool TnlTest::SetEntries(int nId, const std::string& name,
+                         const std::vector<std::vector<std::string>>& entries) {
+    CVariant nameValue(name), value;
+    CVariant::MakeEntries(entries, value.Get());
+    return api.SetParam(nId, nameValue.Get(), value.Get()) != 0;
+}
+
+std::string TnlTest::GetText(int nId, const std::string& name) {
+    CVariant nameValue(name), value;
+    if (!api.GetParam(nId, nameValue.Get(), value.Get()))
+        return "<failed " + std::to_string(LastError()) + ">";
+    EXPECT_EQ((*value).vt, VT_BSTR);
+    return (*value).vt == VT_BSTR ? Utf8((*value).bstrVal) : std::string();
+}
+
+int TnlTest::GetInt(int nId, const std::string& name) {
+    CVariant nameValue(name), value;
+    EXPECT_TRUE(api.GetParam(nId, nameValue.Get(), value.Get())) << LastError();
+    EXPECT_EQ((*value).vt, VT_I4);
+    return (*value).lVal;
+}
+
+int TnlTest::AddClient(const std::string& name) {
+    int nId = Create(TNL_TYPE_CLIENT);
+    EXPECT_TRUE(SetText(nId, "name", name)) << LastError();
+    EXPECT_TRUE(api.AddConnectionService(nId)) << LastError();
+    return nId;
+}
+
+std::vector<int> TnlTest::List() {
+    CVariant list;
+    EXPECT_TRUE(api.GetConnectionsList(list.Get())) << LastError();
+    return Ids(*list);
+}
+
+std::string TnlTest::SendDirect(const std::string& request) {
+    std::string strReply;
+    EXPECT_TRUE(tnl_fake::SendServiceRequest(m_strRunDir, request, &strReply));
+    return strReply;
+}
+
+std::string TnlTest::LastRequest() {
+    std::vector<std::string> requests = m_pService->Requests();
+    return requests.empty() ? std::string() : requests.back();
+}
+
+}  // namespace tnl_test

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <random>
 
 #include "platform/codepage.h"
 #include "platform/file_system.h"
@@ -11,8 +12,7 @@
 
 namespace {
 
-// The names of the children of the first root element, each with its "id" attribute, read
-// through the navigation interface.
+// The "id" attributes of the children of the first root element, read through navigation.
 std::string ChildIds(XmlDocument& doc) {
     doc.Rewind();
     std::string ids;
@@ -25,12 +25,6 @@ bool HasEvent(const XmlDocument& doc, const std::string& event) {
 }
 
 // ---- Parsing and well-formedness ----
-
-TEST(XmlParseTest, WellFormedDocumentParsesWithoutEvents) {
-    XmlDocument doc;
-    EXPECT_TRUE(doc.SetText("<?xml version=\"1.0\"?>\n<r a=\"1\"><c/><c>t</c></r>\n"));
-    EXPECT_EQ(doc.GetResult(), "");
-}
 
 TEST(XmlParseTest, TwoRootsAreNotWellFormedButBothAreFound) {
     XmlDocument doc;
@@ -74,6 +68,7 @@ TEST(XmlParseTest, NonElementMarkupCreatesNoElements) {
     EXPECT_TRUE(
         doc.SetText("<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY e \"<x>\">]><!-- <c id='0'/> -->"
                     "<r><![CDATA[<d id='1'/>]]><e id=\"2\" t=\"a>b\"/><?pi <f/>?></r>"));
+    EXPECT_EQ(doc.GetResult(), "");
     EXPECT_EQ(ChildIds(doc), "2,");
 }
 
@@ -287,6 +282,63 @@ TEST(XmlEditTest, PositionsStayValidAfterEditsElsewhere) {
     int nChildren = 0;
     while (copy.FindChild("n")) ++nChildren;
     EXPECT_EQ(nChildren, 200);
+}
+
+// The ids of every element below the current level, nested as in the document.
+std::string Tree(XmlDocument doc) {
+    std::string out;
+    while (doc.FindSibling()) {
+        XmlDocument below = doc;
+        below.EnterElement();
+        out += "[" + doc.GetAttribute("id") + Tree(below) + "]";
+    }
+    return out;
+}
+
+TEST(XmlEditTest, RandomEditsKeepTheIndexEqualToAFreshParse) {
+    std::mt19937 rng(20261207);
+    int nId = 0;
+    for (int nRun = 0; nRun < 40; ++nRun) {
+        XmlDocument doc;
+        ASSERT_TRUE(
+            doc.SetText("<r id=\"r\">\n  <a id=\"a\"/>\n  <b id=\"b\">t<c id='c'/></b>\n</r>"));
+        for (int nStep = 0; nStep < 50; ++nStep) {
+            const std::string id = std::to_string(++nId);
+            const std::string value = nStep % 3 ? "v" + id : "<&\"]]>\n";
+            switch (rng() % 9) {
+                case 0:
+                    doc.Rewind();
+                    break;
+                case 1:
+                    doc.FindSibling();
+                    break;
+                case 2:
+                    doc.FindChild();
+                    break;
+                case 3:
+                    doc.EnterElement();
+                    break;
+                case 4:
+                    doc.RemoveElement();
+                    break;
+                case 5:
+                    doc.SetAttribute("x", value);
+                    break;
+                case 6:
+                    doc.SetChildAttribute("x", value);
+                    break;
+                case 7:
+                    doc.InsertElement("e", value) && doc.SetAttribute("id", id);
+                    break;
+                default:
+                    doc.InsertChildElement("f", "") && doc.SetChildAttribute("id", id);
+            }
+            XmlDocument fresh, copy = doc;
+            fresh.SetText(doc.GetText());
+            copy.Rewind();
+            ASSERT_EQ(Tree(copy), Tree(fresh)) << doc.GetText();
+        }
+    }
 }
 
 // ---- File modes ----

@@ -55,14 +55,7 @@ size_t ScanAttribute(std::string_view tag, size_t pos, std::string_view* name,
 }
 
 void AppendCodePoint(uint32_t cp, std::string* out) {
-    std::u16string units;
-    if (cp < 0x10000) {
-        units.push_back(static_cast<char16_t>(cp));
-    } else {
-        units.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-        units.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-    }
-    *out += platform::Utf16ToUtf8(units);
+    platform::AppendUtf8(static_cast<char32_t>(cp), out);
 }
 
 // Decodes the entity between '&' and ';' into out; false when it is not one we know.

@@ -84,7 +84,8 @@ Status ReadArray(const pugi::xml_document& doc, const ParamInfo& info, VARIANT* 
     pugi::xml_node parent = SelectPath(doc, parentPath);
     if (!parent) return kNotFound;
     CVariantList entries;
-    for (pugi::xml_node entry : parent.children(std::string(entryName).c_str())) {
+    std::string strEntryName(entryName);  // the range below keeps a pointer to it
+    for (pugi::xml_node entry : parent.children(strEntryName.c_str())) {
         CVariantList values;
         Status status = ReadEntry(entry, info, &values);
         if (status == kOk) status = entries.AppendList(&values);

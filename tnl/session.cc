@@ -33,6 +33,12 @@ ConnectionRecord CTnlSession::NewRecord(std::string document, std::string servic
     return {m_nNextId++, std::move(document), std::move(serviceName), bAdded};
 }
 
+Status CTnlSession::FindOpenRecord(int nId, ConnectionRecord** record) {
+    if (!m_link.IsOpen()) return kPipeNotConnected;
+    *record = FindRecord(nId);
+    return *record != nullptr ? kOk : kInvalidHandle;
+}
+
 Status CTnlSession::ReadParam(const ConnectionRecord& record, std::string_view name,
                               VARIANT* value) const {
     ParamInfo info;
@@ -136,9 +142,8 @@ Status CTnlSession::DeleteAllConnections() {
 }
 
 Status CTnlSession::DeleteConnection(int nId) {
-    if (!m_link.IsOpen()) return kPipeNotConnected;
-    ConnectionRecord* record = FindRecord(nId);
-    if (record == nullptr) return kInvalidHandle;
+    ConnectionRecord* record = nullptr;
+    if (Status status = FindOpenRecord(nId, &record); status != kOk) return status;
     if (record->bAdded) {
         std::string strName, strReply;
         Status status = ReadTextParam(*record, "name", &strName);
@@ -171,9 +176,8 @@ void CTnlSession::FillDefaultHost(ConnectionRecord* record) {
 }
 
 Status CTnlSession::AddConnectionService(int nId) {
-    if (!m_link.IsOpen()) return kPipeNotConnected;
-    ConnectionRecord* record = FindRecord(nId);
-    if (record == nullptr) return kInvalidHandle;
+    ConnectionRecord* record = nullptr;
+    if (Status status = FindOpenRecord(nId, &record); status != kOk) return status;
     FillDefaultHost(record);
     std::string strRequest, strReply;
     Status status = BuildAddRequest(record->strDocument, &strRequest);
@@ -202,9 +206,8 @@ Status CTnlSession::GetParam(int nId, const VARIANT* name, VARIANT* value) {
 }
 
 Status CTnlSession::ApplyConnection(int nId) {
-    if (!m_link.IsOpen()) return kPipeNotConnected;
-    ConnectionRecord* record = FindRecord(nId);
-    if (record == nullptr) return kInvalidHandle;
+    ConnectionRecord* record = nullptr;
+    if (Status status = FindOpenRecord(nId, &record); status != kOk) return status;
     std::string strName, strRequest, strReply;
     Status status = ReadTextParam(*record, "name", &strName);
     if (status == kOk)
@@ -215,9 +218,8 @@ Status CTnlSession::ApplyConnection(int nId) {
 }
 
 Status CTnlSession::UpdateConnectionStatus(int nId) {
-    if (!m_link.IsOpen()) return kPipeNotConnected;
-    ConnectionRecord* record = FindRecord(nId);
-    if (record == nullptr) return kInvalidHandle;
+    ConnectionRecord* record = nullptr;
+    if (Status status = FindOpenRecord(nId, &record); status != kOk) return status;
     std::string strName, strReply, strMerged;
     Status status = ReadTextParam(*record, "name", &strName);
     if (status == kOk) status = Exchange(&m_link, BuildStatusRequest(strName), &strReply);

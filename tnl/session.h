@@ -40,6 +40,9 @@ class CTnlSession {
   private:
     // The record with the id (binary search; records are kept in ascending id order), or null.
     ConnectionRecord* FindRecord(int nId);
+    // The record for a call that talks to the service: kPipeNotConnected without a session,
+    // kInvalidHandle for an unknown id.
+    Status FindOpenRecord(int nId, ConnectionRecord** record);
     Status ReadParam(const ConnectionRecord& record, std::string_view name, VARIANT* value) const;
     Status ReadTextParam(const ConnectionRecord& record, std::string_view name,
                          std::string* text) const;

@@ -33,18 +33,9 @@ bool CTnlApi::Load(std::string* error) {
         *error = dlerror();
         return false;
     }
-    return Resolve(pHandle, "tnl_GetLastError", &GetLastError, error) &&
-           Resolve(pHandle, "tnl_ConnectService", &ConnectService, error) &&
-           Resolve(pHandle, "tnl_DisconnectService", &DisconnectService, error) &&
-           Resolve(pHandle, "tnl_GetConnectionsList", &GetConnectionsList, error) &&
-           Resolve(pHandle, "tnl_CreateConnection", &CreateConnection, error) &&
-           Resolve(pHandle, "tnl_DeleteAllConnections", &DeleteAllConnections, error) &&
-           Resolve(pHandle, "tnl_DeleteConnection", &DeleteConnection, error) &&
-           Resolve(pHandle, "tnl_AddConnectionService", &AddConnectionService, error) &&
-           Resolve(pHandle, "tnl_SetParam", &SetParam, error) &&
-           Resolve(pHandle, "tnl_GetParam", &GetParam, error) &&
-           Resolve(pHandle, "tnl_ApplyConnection", &ApplyConnection, error) &&
-           Resolve(pHandle, "tnl_UpdateConnectionStatus", &UpdateConnectionStatus, error);
+#define TNL_RESOLVE(name) &&Resolve(pHandle, "tnl_" #name, &name, error)
+    return true TNL_FUNCTIONS(TNL_RESOLVE);
+#undef TNL_RESOLVE
 }
 
 void CTnlApi::Unload() {
@@ -63,31 +54,9 @@ CVariant::CVariant(const std::string& text) {
 CVariant::CVariant(VARTYPE vt, int64_t nValue) {
     VariantInit(&m_value);
     m_value.vt = vt;
-    m_value.llVal = 0;
-    switch (vt) {
-        case VT_I1:
-            m_value.cVal = static_cast<char>(nValue);
-            break;
-        case VT_UI1:
-            m_value.bVal = static_cast<uint8_t>(nValue);
-            break;
-        case VT_I2:
-            m_value.iVal = static_cast<int16_t>(nValue);
-            break;
-        case VT_UI2:
-            m_value.uiVal = static_cast<uint16_t>(nValue);
-            break;
-        case VT_I4:
-        case VT_INT:
-            m_value.lVal = static_cast<int32_t>(nValue);
-            break;
-        case VT_UI4:
-        case VT_UINT:
-            m_value.ulVal = static_cast<uint32_t>(nValue);
-            break;
-        default:
-            m_value.llVal = nValue;
-    }
+    // Every integer member starts at the same place: on a little-endian machine the narrower
+    // types read the low bytes of the 64-bit value.
+    m_value.llVal = nValue;
 }
 
 void CVariant::MakeEntries(const std::vector<std::vector<std::string>>& entries, VARIANT* out) {
@@ -171,21 +140,26 @@ int TnlTest::Create(int nType) {
     return nId;
 }
 
+bool TnlTest::SetValue(int nId, const std::string& name, CVariant* value) {
+    CVariant nameValue(name);
+    return api.SetParam(nId, nameValue.Get(), value->Get()) != 0;
+}
+
 bool TnlTest::SetText(int nId, const std::string& name, const std::string& text) {
-    CVariant nameValue(name), value(text);
-    return api.SetParam(nId, nameValue.Get(), value.Get()) != 0;
+    CVariant value(text);
+    return SetValue(nId, name, &value);
 }
 
 bool TnlTest::SetInt(int nId, const std::string& name, VARTYPE vt, int64_t nValue) {
-    CVariant nameValue(name), value(vt, nValue);
-    return api.SetParam(nId, nameValue.Get(), value.Get()) != 0;
+    CVariant value(vt, nValue);
+    return SetValue(nId, name, &value);
 }
 
 bool TnlTest::SetEntries(int nId, const std::string& name,
                          const std::vector<std::vector<std::string>>& entries) {
-    CVariant nameValue(name), value;
+    CVariant value;
     CVariant::MakeEntries(entries, value.Get());
-    return api.SetParam(nId, nameValue.Get(), value.Get()) != 0;
+    return SetValue(nId, name, &value);
 }
 
 std::string TnlTest::GetText(int nId, const std::string& name) {

@@ -14,25 +14,32 @@
 
 namespace tnl_test {
 
+#define TNL_FUNCTIONS(X)    \
+    X(GetLastError)         \
+    X(ConnectService)       \
+    X(DisconnectService)    \
+    X(GetConnectionsList)   \
+    X(CreateConnection)     \
+    X(DeleteAllConnections) \
+    X(DeleteConnection)     \
+    X(AddConnectionService) \
+    X(SetParam)             \
+    X(GetParam)             \
+    X(ApplyConnection)      \
+    X(UpdateConnectionStatus)
+
 // The library's exported functions, resolved from one dlopen of libtnl.so.
 struct CTnlApi {
-    decltype(&tnl_GetLastError) GetLastError = nullptr;
-    decltype(&tnl_ConnectService) ConnectService = nullptr;
-    decltype(&tnl_DisconnectService) DisconnectService = nullptr;
-    decltype(&tnl_GetConnectionsList) GetConnectionsList = nullptr;
-    decltype(&tnl_CreateConnection) CreateConnection = nullptr;
-    decltype(&tnl_DeleteAllConnections) DeleteAllConnections = nullptr;
-    decltype(&tnl_DeleteConnection) DeleteConnection = nullptr;
-    decltype(&tnl_AddConnectionService) AddConnectionService = nullptr;
-    decltype(&tnl_SetParam) SetParam = nullptr;
-    decltype(&tnl_GetParam) GetParam = nullptr;
-    decltype(&tnl_ApplyConnection) ApplyConnection = nullptr;
-    decltype(&tnl_UpdateConnectionStatus) UpdateConnectionStatus = nullptr;
+#define TNL_MEMBER(name) decltype(&tnl_##name) name = nullptr;
+    TNL_FUNCTIONS(TNL_MEMBER)
+#undef TNL_MEMBER
 
     // Loads a fresh copy; false (with a message) when the library or a function is missing.
     bool Load(std::string* error);
     void Unload();
-    ~CTnlApi() { Unload(); }
+    ~CTnlApi() {
+        Unload();
+    }
 
     void* pHandle = nullptr;
 };
@@ -73,6 +80,7 @@ class TnlTest : public ::testing::Test {
 
     bool Connect();
     int Create(int nType);
+    bool SetValue(int nId, const std::string& name, CVariant* value);
     bool SetText(int nId, const std::string& name, const std::string& text);
     bool SetInt(int nId, const std::string& name, VARTYPE vt, int64_t nValue);
     bool SetEntries(int nId, const std::string& name,

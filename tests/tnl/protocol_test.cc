@@ -112,5 +112,42 @@ TEST_F(ProtocolTest, NamesWithMarkupReachTheServiceIntact) {
     EXPECT_TRUE(Service().Names().empty());
 }
 
+TEST_F(ProtocolTest, OnlyAnErrorTypeFailsAReply) {
+    ASSERT_TRUE(Connect());
+    int nId = AddClient("A");
+    Service().SetCannedReply("<proto version=\"6.0\"><operation type=\"STAT\"/></proto>");
+    EXPECT_TRUE(api.DeleteConnection(nId)) << LastError();
+    Service().SetCannedReply("<proto version=\"6.0\"><operation type=\"error\"/></proto>");
+    EXPECT_TRUE(api.DeleteAllConnections()) << "the comparison is case-sensitive";
+}
+
+TEST_F(ProtocolTest, RepliesWithoutAnOperationTypeFailWith1) {
+    ASSERT_TRUE(Connect());
+    for (const char* szReply : {"<proto version=\"6.0\"><operation/></proto>",
+                                "<proto version=\"6.0\"><result type=\"SUCCESS\"/></proto>",
+                                "not xml</proto>", "<proto><operation type=\"SUCCESS\"></proto>"}) {
+        Service().SetCannedReply(szReply);
+        EXPECT_FALSE(api.DeleteAllConnections()) << szReply;
+        EXPECT_EQ(LastError(), TNL_ERROR_NOT_FOUND) << szReply;
+    }
+}
+
+TEST_F(ProtocolTest, ListWithAnUnnamedConnectionChangesNoRecord) {
+    ASSERT_TRUE(Connect());
+    int nLocal = Create(TNL_TYPE_CLIENT);
+    Service().SetCannedReply(
+        "<proto version=\"6.0\"><operation type=\"LIST\"><connection><name>x</name></connection>"
+        "<connection><type>UDP</type></connection></operation></proto>");
+    CVariant list;
+    EXPECT_FALSE(api.GetConnectionsList(list.Get()));
+    EXPECT_EQ(LastError(), TNL_ERROR_NOT_FOUND);
+    EXPECT_EQ(GetInt(nLocal, "type"), TNL_TYPE_CLIENT) << "the unlisted record is still there";
+
+    Service().SetCannedReply("<proto version=\"6.0\"><operation type=\"LIST\"/></proto>");
+    ASSERT_TRUE(api.GetConnectionsList(list.Get()));
+    EXPECT_EQ((*list).vt, VT_EMPTY);
+    EXPECT_EQ(GetText(nLocal, "name"), "<failed 2>") << "an empty list drops every record";
+}
+
 }  // namespace
 }  // namespace tnl_test

@@ -173,8 +173,13 @@ void CFakeTunnelService::ServeClient(int nSocket) {
         std::string strReply;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            strReply = eFault == EFault::kAnswerError ? CTunnelStore::ErrorReply("refused")
-                                                      : m_store.Handle(strRequest);
+            if (eFault == EFault::kCannedReply) {
+                strReply = m_strCannedReply;
+            } else if (eFault == EFault::kAnswerError) {
+                strReply = CTunnelStore::ErrorReply("refused");
+            } else {
+                strReply = m_store.Handle(strRequest);
+            }
         }
         if (!WriteReply(nSocket, strReply, eFault)) break;
     }
@@ -187,6 +192,15 @@ void CFakeTunnelService::SetFault(EFault fault) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_eFault = fault;
+    }
+    m_changed.notify_all();
+}
+
+void CFakeTunnelService::SetCannedReply(std::string reply) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_strCannedReply = std::move(reply);
+        m_eFault = EFault::kCannedReply;
     }
     m_changed.notify_all();
 }

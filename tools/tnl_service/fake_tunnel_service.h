@@ -19,6 +19,7 @@ enum class EFault {
     kSplitReply,     // replies go out in small pieces, each its own write
     kStall,          // requests are held unanswered until the fault is changed or the service stops
     kCloseMidReply,  // half of the reply is written, then the connection is closed
+    kCannedReply,    // every request gets the text given to SetCannedReply, byte for byte
 };
 
 // "error", "split", "stall", "close" or "none"; false for another word.
@@ -39,6 +40,8 @@ class CFakeTunnelService {
     static std::string SocketPath(const std::string& runDir);
 
     void SetFault(EFault fault);
+    // Answers every request with exactly these bytes (kCannedReply) until the fault changes.
+    void SetCannedReply(std::string reply);
     std::vector<std::string> Requests() const;
     size_t RequestCount() const;
     // Waits until at least nCount requests have arrived; false after nTimeoutMs.
@@ -68,6 +71,7 @@ class CFakeTunnelService {
     mutable std::condition_variable m_changed;
     bool m_bStopping = false;
     EFault m_eFault = EFault::kNone;
+    std::string m_strCannedReply;
     std::vector<std::string> m_requests;
     CTunnelStore m_store;
 };

@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(OleAutoTest, BstrHasLengthPrefixAndTerminator) {
+TEST(TnlOleAutoTest, BstrHasLengthPrefixAndTerminator) {
     BSTR bstr = SysAllocStringLen(u"a\0b", 3);
     ASSERT_NE(bstr, nullptr);
     uint32_t ulPrefix = 0;
@@ -26,7 +26,7 @@ TEST(OleAutoTest, BstrHasLengthPrefixAndTerminator) {
     SysFreeString(bstrText);
 }
 
-TEST(OleAutoTest, ClearFreesNestedArraysAndCopyIsDeep) {
+TEST(TnlOleAutoTest, ClearFreesNestedArraysAndCopyIsDeep) {
     VARIANT outer, copy;
     VariantInit(&outer);
     VariantInit(&copy);
@@ -61,7 +61,7 @@ TEST(OleAutoTest, ClearFreesNestedArraysAndCopyIsDeep) {
     EXPECT_EQ(VariantClear(&copy), S_OK);
 }
 
-TEST(OleAutoTest, SafeArrayChecksBoundsAndLocks) {
+TEST(TnlOleAutoTest, SafeArrayChecksBoundsAndLocks) {
     SAFEARRAY* psa = SafeArrayCreateVector(VT_I4, 5, 3);
     ASSERT_NE(psa, nullptr);
     LONG nLower = 0, nUpper = 0;

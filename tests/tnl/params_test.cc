@@ -4,7 +4,7 @@
 namespace tnl_test {
 namespace {
 
-class ParamsTest : public TnlTest {
+class TnlParamsTest : public TnlTest {
   protected:
     void SetUp() override {
         TnlTest::SetUp();
@@ -22,7 +22,7 @@ class ParamsTest : public TnlTest {
     int m_nId = -1;
 };
 
-TEST_F(ParamsTest, NamesIgnoreCase) {
+TEST_F(TnlParamsTest, NamesIgnoreCase) {
     ASSERT_TRUE(SetText(m_nId, "Port.Name", "COM7")) << LastError();
     EXPECT_EQ(GetText(m_nId, "port.name"), "COM7");
     ASSERT_TRUE(SetText(m_nId, "port.name", "COM8"));
@@ -30,7 +30,7 @@ TEST_F(ParamsTest, NamesIgnoreCase) {
     EXPECT_NE(SentDocument().find("<port><name>COM8</name></port>"), std::string::npos);
 }
 
-TEST_F(ParamsTest, TypeAndStatusCannotBeWritten) {
+TEST_F(TnlParamsTest, TypeAndStatusCannotBeWritten) {
     for (const char* szName :
          {"type", "status.port.state", "statusx", "TYPE", "Status.Stat.Sent"}) {
         EXPECT_FALSE(SetInt(m_nId, szName, VT_I4, 0)) << szName;
@@ -41,13 +41,13 @@ TEST_F(ParamsTest, TypeAndStatusCannotBeWritten) {
     EXPECT_EQ(GetInt(m_nId, "type"), TNL_TYPE_CLIENT);
 }
 
-TEST_F(ParamsTest, TypeReadsAsItsNumber) {
+TEST_F(TnlParamsTest, TypeReadsAsItsNumber) {
     EXPECT_EQ(GetInt(m_nId, "type"), TNL_TYPE_CLIENT);
     EXPECT_EQ(GetInt(Create(TNL_TYPE_SERVER), "type"), TNL_TYPE_SERVER);
     EXPECT_EQ(GetInt(Create(TNL_TYPE_UDP), "Type"), TNL_TYPE_UDP);
 }
 
-TEST_F(ParamsTest, UnknownNamesAndContainersAreRefused) {
+TEST_F(TnlParamsTest, UnknownNamesAndContainersAreRefused) {
     for (const char* szName :
          {"port", "network", "nosuch", "", "port.name.x", "port..name", "port/*"}) {
         EXPECT_FALSE(SetText(m_nId, szName, "x")) << szName;
@@ -63,7 +63,7 @@ TEST_F(ParamsTest, UnknownNamesAndContainersAreRefused) {
     EXPECT_FALSE(api.GetParam(m_nId, value.Get(), nullptr));
 }
 
-TEST_F(ParamsTest, IntegersTakeOnlyIntegerTypes) {
+TEST_F(TnlParamsTest, IntegersTakeOnlyIntegerTypes) {
     const char* kName = "protocol.reconnect.timeout";
     EXPECT_FALSE(SetText(m_nId, kName, "1000"));
     EXPECT_EQ(LastError(), TNL_ERROR_INVALID_PARAMETER);
@@ -82,14 +82,14 @@ TEST_F(ParamsTest, IntegersTakeOnlyIntegerTypes) {
     EXPECT_NE(SentDocument().find("<reconnect timeout=\"1000\""), std::string::npos);
 }
 
-TEST_F(ParamsTest, StringsTakeOnlyText) {
+TEST_F(TnlParamsTest, StringsTakeOnlyText) {
     EXPECT_FALSE(SetInt(m_nId, "port.name", VT_I4, 3));
     EXPECT_EQ(LastError(), TNL_ERROR_INVALID_PARAMETER);
     ASSERT_TRUE(SetText(m_nId, "port.name", "Привет & <COM>"));
     EXPECT_EQ(GetText(m_nId, "port.name"), "Привет & <COM>");
 }
 
-TEST_F(ParamsTest, AttributeWriteCreatesItsElement) {
+TEST_F(TnlParamsTest, AttributeWriteCreatesItsElement) {
     EXPECT_EQ(GetText(m_nId, "port.sendmode.mode"), "<failed 1>");
     ASSERT_TRUE(SetInt(m_nId, "port.sendmode.mode", VT_I4, 3)) << LastError();
     ASSERT_TRUE(SetInt(m_nId, "port.sendmode.param", VT_I4, 9));
@@ -102,13 +102,13 @@ TEST_F(ParamsTest, AttributeWriteCreatesItsElement) {
     EXPECT_NE(strDocument.find("<proxy><host name=\"proxy.lan\"/></proxy>"), std::string::npos);
 }
 
-TEST_F(ParamsTest, MissingPlacesReadAsNotFound) {
+TEST_F(TnlParamsTest, MissingPlacesReadAsNotFound) {
     EXPECT_EQ(GetText(m_nId, "name"), "") << "the template's empty element";
     EXPECT_EQ(GetText(m_nId, "port.name"), "<failed 1>");
     EXPECT_EQ(GetText(m_nId, "security.crypt.dll"), "<failed 1>");
 }
 
-TEST_F(ParamsTest, PasswordsAreStoredEncoded) {
+TEST_F(TnlParamsTest, PasswordsAreStoredEncoded) {
     ASSERT_TRUE(SetText(m_nId, "security.auth.pwd", "abc"));
     EXPECT_EQ(GetText(m_nId, "security.auth.pwd"), "9E9D9C");
     ASSERT_TRUE(SetText(m_nId, "proxy.auth.pwd", "é1"));
@@ -121,7 +121,7 @@ TEST_F(ParamsTest, PasswordsAreStoredEncoded) {
     EXPECT_EQ(GetText(m_nId, "proxy.auth.user"), "abc");
 }
 
-TEST_F(ParamsTest, ArrayWritesReplaceAllEntries) {
+TEST_F(TnlParamsTest, ArrayWritesReplaceAllEntries) {
     CVariant name("network.host"), value;
     ASSERT_TRUE(api.GetParam(m_nId, name.Get(), value.Get())) << LastError();
     EXPECT_EQ((*value).vt, VT_EMPTY);
@@ -145,7 +145,7 @@ TEST_F(ParamsTest, ArrayWritesReplaceAllEntries) {
     EXPECT_EQ((*value).vt, VT_EMPTY);
 }
 
-TEST_F(ParamsTest, ArrayWritesCheckEveryValue) {
+TEST_F(TnlParamsTest, ArrayWritesCheckEveryValue) {
     EXPECT_FALSE(SetText(m_nId, "network.host", "box:5000"));
     EXPECT_EQ(LastError(), TNL_ERROR_INVALID_PARAMETER);
 
@@ -166,7 +166,7 @@ TEST_F(ParamsTest, ArrayWritesCheckEveryValue) {
     EXPECT_NE(SentDocument().find("<host name=\"a\" port=\"4000\"/>"), std::string::npos);
 }
 
-TEST_F(ParamsTest, ArraysNeedTheirParentAndEveryField) {
+TEST_F(TnlParamsTest, ArraysNeedTheirParentAndEveryField) {
     // A connection of another client, without a network element and with a host lacking its port.
     SendDirect(
         "<proto version=\"6.0\"><operation type=\"ADD\"><connection><type>CLIENT</type>"
@@ -186,7 +186,7 @@ TEST_F(ParamsTest, ArraysNeedTheirParentAndEveryField) {
     EXPECT_EQ((*value).vt, VT_EMPTY);
 }
 
-TEST_F(ParamsTest, NameOfALocalRecordIsItsServiceName) {
+TEST_F(TnlParamsTest, NameOfALocalRecordIsItsServiceName) {
     ASSERT_TRUE(SetText(m_nId, "NAME", "first"));
     ASSERT_TRUE(api.AddConnectionService(m_nId));
     ASSERT_TRUE(SetText(m_nId, "name", "second"));  // once added, only Apply renames

@@ -7,9 +7,9 @@
 namespace tnl_test {
 namespace {
 
-using ProtocolTest = TnlTest;
+using TnlProtocolTest = TnlTest;
 
-TEST_F(ProtocolTest, AddRequestCarriesTheDocumentWithoutTrailingLineBreak) {
+TEST_F(TnlProtocolTest, AddRequestCarriesTheDocumentWithoutTrailingLineBreak) {
     ASSERT_TRUE(Connect());
     int nId = Create(TNL_TYPE_SERVER);
     ASSERT_TRUE(SetText(nId, "name", "S"));
@@ -21,7 +21,7 @@ TEST_F(ProtocolTest, AddRequestCarriesTheDocumentWithoutTrailingLineBreak) {
               "</operation></proto>");
 }
 
-TEST_F(ProtocolTest, ReplySplitOverManyWritesIsJoined) {
+TEST_F(TnlProtocolTest, ReplySplitOverManyWritesIsJoined) {
     ASSERT_TRUE(Connect());
     AddClient("A");
     AddClient("B");
@@ -31,7 +31,7 @@ TEST_F(ProtocolTest, ReplySplitOverManyWritesIsJoined) {
     EXPECT_EQ(Service().Names(), std::vector<std::string>{"B"});
 }
 
-TEST_F(ProtocolTest, ReplyLongerThanTheReadSizeIsCollected) {
+TEST_F(TnlProtocolTest, ReplyLongerThanTheReadSizeIsCollected) {
     ASSERT_TRUE(Connect());
     const std::string kSettings(4000, 'x');
     for (int i = 0; i < 80; ++i) {  // a list reply of about 320 KB
@@ -46,7 +46,7 @@ TEST_F(ProtocolTest, ReplyLongerThanTheReadSizeIsCollected) {
     EXPECT_EQ(GetText(ids[79], "port.settings"), kSettings);
 }
 
-TEST_F(ProtocolTest, ServiceClosingMidReplyFailsTheCall) {
+TEST_F(TnlProtocolTest, ServiceClosingMidReplyFailsTheCall) {
     ASSERT_TRUE(Connect());
     int nId = Create(TNL_TYPE_CLIENT);
     ASSERT_TRUE(SetText(nId, "name", "A"));
@@ -66,7 +66,7 @@ TEST_F(ProtocolTest, ServiceClosingMidReplyFailsTheCall) {
     EXPECT_EQ(Service().RequestCount(), nRequests);
 }
 
-TEST_F(ProtocolTest, StalledServiceBlocksTheCallUntilItAnswers) {
+TEST_F(TnlProtocolTest, StalledServiceBlocksTheCallUntilItAnswers) {
     ASSERT_TRUE(Connect());
     Service().SetFault(tnl_fake::EFault::kStall);
     std::atomic<bool> bDone{false};
@@ -84,7 +84,7 @@ TEST_F(ProtocolTest, StalledServiceBlocksTheCallUntilItAnswers) {
     EXPECT_TRUE(bResult);
 }
 
-TEST_F(ProtocolTest, StoppedServiceFailsTheBlockedCall) {
+TEST_F(TnlProtocolTest, StoppedServiceFailsTheBlockedCall) {
     ASSERT_TRUE(Connect());
     Service().SetFault(tnl_fake::EFault::kStall);
     BOOL bResult = 1;
@@ -96,7 +96,7 @@ TEST_F(ProtocolTest, StoppedServiceFailsTheBlockedCall) {
     EXPECT_NE(LastError(), 0u);
 }
 
-TEST_F(ProtocolTest, NamesWithMarkupReachTheServiceIntact) {
+TEST_F(TnlProtocolTest, NamesWithMarkupReachTheServiceIntact) {
     ASSERT_TRUE(Connect());
     const std::string kName = "a&b <\"c\">";
     int nId = AddClient(kName);
@@ -112,7 +112,7 @@ TEST_F(ProtocolTest, NamesWithMarkupReachTheServiceIntact) {
     EXPECT_TRUE(Service().Names().empty());
 }
 
-TEST_F(ProtocolTest, OnlyAnErrorTypeFailsAReply) {
+TEST_F(TnlProtocolTest, OnlyAnErrorTypeFailsAReply) {
     ASSERT_TRUE(Connect());
     int nId = AddClient("A");
     Service().SetCannedReply("<proto version=\"6.0\"><operation type=\"STAT\"/></proto>");
@@ -121,7 +121,7 @@ TEST_F(ProtocolTest, OnlyAnErrorTypeFailsAReply) {
     EXPECT_TRUE(api.DeleteAllConnections()) << "the comparison is case-sensitive";
 }
 
-TEST_F(ProtocolTest, RepliesWithoutAnOperationTypeFailWith1) {
+TEST_F(TnlProtocolTest, RepliesWithoutAnOperationTypeFailWith1) {
     ASSERT_TRUE(Connect());
     for (const char* szReply : {"<proto version=\"6.0\"><operation/></proto>",
                                 "<proto version=\"6.0\"><result type=\"SUCCESS\"/></proto>",
@@ -132,7 +132,7 @@ TEST_F(ProtocolTest, RepliesWithoutAnOperationTypeFailWith1) {
     }
 }
 
-TEST_F(ProtocolTest, ListWithAnUnnamedConnectionChangesNoRecord) {
+TEST_F(TnlProtocolTest, ListWithAnUnnamedConnectionChangesNoRecord) {
     ASSERT_TRUE(Connect());
     int nLocal = Create(TNL_TYPE_CLIENT);
     Service().SetCannedReply(

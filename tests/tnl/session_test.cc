@@ -15,9 +15,9 @@ std::string AddRequestFor(const std::string& name) {
     return strRequest.replace(strRequest.find("%s"), 2, name);
 }
 
-using SessionTest = TnlTest;
+using TnlSessionTest = TnlTest;
 
-TEST_F(SessionTest, ConnectAcceptsOnlyTextAndOnlyOnce) {
+TEST_F(TnlSessionTest, ConnectAcceptsOnlyTextAndOnlyOnce) {
     CVariant number(VT_I4, 1);
     EXPECT_FALSE(api.ConnectService(number.Get()));
     EXPECT_EQ(LastError(), TNL_ERROR_INVALID_DATA);
@@ -36,7 +36,7 @@ TEST_F(SessionTest, ConnectAcceptsOnlyTextAndOnlyOnce) {
     EXPECT_TRUE(Connect()) << LastError();
 }
 
-TEST_F(SessionTest, ConnectReportsTheSystemError) {
+TEST_F(TnlSessionTest, ConnectReportsTheSystemError) {
     Service().Stop();
     EXPECT_FALSE(Connect());
     EXPECT_EQ(LastError(), static_cast<uint32_t>(ENOENT));
@@ -47,7 +47,7 @@ TEST_F(SessionTest, ConnectReportsTheSystemError) {
     EXPECT_EQ(LastError(), TNL_ERROR_PIPE_NOT_CONNECTED);
 }
 
-TEST_F(SessionTest, IdsAreNeverReused) {
+TEST_F(TnlSessionTest, IdsAreNeverReused) {
     ASSERT_TRUE(Connect());
     EXPECT_EQ(Create(TNL_TYPE_SERVER), 0);
     EXPECT_EQ(Create(TNL_TYPE_CLIENT), 1);
@@ -69,7 +69,7 @@ TEST_F(SessionTest, IdsAreNeverReused) {
     EXPECT_EQ(GetInt(0, "type"), TNL_TYPE_SERVER) << "and the records";
 }
 
-TEST_F(SessionTest, EveryRecordAndSendingCallNeedsTheSession) {
+TEST_F(TnlSessionTest, EveryRecordAndSendingCallNeedsTheSession) {
     ASSERT_TRUE(Connect());
     int nId = AddClient("A");
     ASSERT_TRUE(api.DisconnectService());
@@ -95,7 +95,7 @@ TEST_F(SessionTest, EveryRecordAndSendingCallNeedsTheSession) {
     EXPECT_EQ(Service().RequestCount(), nRequests) << "nothing may be written";
 }
 
-TEST_F(SessionTest, UnknownIdsAreRefused) {
+TEST_F(TnlSessionTest, UnknownIdsAreRefused) {
     ASSERT_TRUE(Connect());
     EXPECT_FALSE(api.DeleteConnection(7));
     EXPECT_EQ(LastError(), TNL_ERROR_INVALID_HANDLE);
@@ -111,7 +111,7 @@ TEST_F(SessionTest, UnknownIdsAreRefused) {
     EXPECT_EQ(Service().RequestCount(), 0u);
 }
 
-TEST_F(SessionTest, EmptyListIsAnEmptyVariant) {
+TEST_F(TnlSessionTest, EmptyListIsAnEmptyVariant) {
     ASSERT_TRUE(Connect());
     CVariant list("stale output");  // must be cleared, not leaked
     ASSERT_TRUE(api.GetConnectionsList(list.Get())) << LastError();
@@ -120,7 +120,7 @@ TEST_F(SessionTest, EmptyListIsAnEmptyVariant) {
               "<proto version=\"6.0\" id=\"1\"><operation type=\"GETLIST\" status=\"1\"/></proto>");
 }
 
-TEST_F(SessionTest, ListKeepsMatchedRecordsAndDropsUnlistedOnes) {
+TEST_F(TnlSessionTest, ListKeepsMatchedRecordsAndDropsUnlistedOnes) {
     ASSERT_TRUE(Connect());
     int nA = AddClient("A");
     int nB = AddClient("B");
@@ -139,7 +139,7 @@ TEST_F(SessionTest, ListKeepsMatchedRecordsAndDropsUnlistedOnes) {
     EXPECT_EQ(List(), (std::vector<int>{nB, 3})) << "listing again changes nothing";
 }
 
-TEST_F(SessionTest, ListIntoAnEmptySessionMakesRecordsInReplyOrder) {
+TEST_F(TnlSessionTest, ListIntoAnEmptySessionMakesRecordsInReplyOrder) {
     SendDirect(AddRequestFor("Z"));
     SendDirect(AddRequestFor("Y"));
     ASSERT_TRUE(Connect());
@@ -151,7 +151,7 @@ TEST_F(SessionTest, ListIntoAnEmptySessionMakesRecordsInReplyOrder) {
     EXPECT_EQ(Service().Names(), std::vector<std::string>{"Y"});
 }
 
-TEST_F(SessionTest, ErrorReplyFailsWith50AndChangesNoRecord) {
+TEST_F(TnlSessionTest, ErrorReplyFailsWith50AndChangesNoRecord) {
     ASSERT_TRUE(Connect());
     int nA = AddClient("A");
     int nLocal = Create(TNL_TYPE_CLIENT);
@@ -175,7 +175,7 @@ TEST_F(SessionTest, ErrorReplyFailsWith50AndChangesNoRecord) {
     EXPECT_EQ(Service().Names(), std::vector<std::string>{"A"});
 }
 
-TEST_F(SessionTest, DeleteSendsTheRecordsName) {
+TEST_F(TnlSessionTest, DeleteSendsTheRecordsName) {
     ASSERT_TRUE(Connect());
     int nA = AddClient("A");
     AddClient("B");
@@ -194,7 +194,7 @@ TEST_F(SessionTest, DeleteSendsTheRecordsName) {
     EXPECT_TRUE(List().empty());
 }
 
-TEST_F(SessionTest, AddGivesClientAndUdpRecordsADefaultHost) {
+TEST_F(TnlSessionTest, AddGivesClientAndUdpRecordsADefaultHost) {
     ASSERT_TRUE(Connect());
     AddClient("client");
     int nUdp = Create(TNL_TYPE_UDP);
@@ -217,7 +217,7 @@ TEST_F(SessionTest, AddGivesClientAndUdpRecordsADefaultHost) {
     EXPECT_EQ(Service().Connection("own").find("localhost"), std::string::npos);
 }
 
-TEST_F(SessionTest, ApplySendsUpdateWithoutStatusToTheServiceName) {
+TEST_F(TnlSessionTest, ApplySendsUpdateWithoutStatusToTheServiceName) {
     ASSERT_TRUE(Connect());
     AddClient("A");
     List();  // the record now carries the service's status
@@ -240,7 +240,7 @@ TEST_F(SessionTest, ApplySendsUpdateWithoutStatusToTheServiceName) {
     EXPECT_NE(LastRequest().find("applyto=\"B\""), std::string::npos) << "renamed on success";
 }
 
-TEST_F(SessionTest, StatusIsMergedFromTheService) {
+TEST_F(TnlSessionTest, StatusIsMergedFromTheService) {
     ASSERT_TRUE(Connect());
     int nId = AddClient("A");
     EXPECT_FALSE(api.UpdateConnectionStatus(nId)) << "never listed, so no status to replace";

@@ -11,11 +11,11 @@ namespace {
 
 // Names of the read-only parts of a record; compared without regard to case, since any other
 // spelling reaches the same place in the document.
-bool IsProtectedName(const std::string& strLowerName) {
-    return strLowerName == "type" || strLowerName.compare(0, 6, "status") == 0;
+bool IsProtectedName(const std::string& strNamePath) {
+    return strNamePath == "type" || strNamePath.compare(0, 6, "status") == 0;
 }
 
-std::string LowerName(const VARIANT& name) {
+std::string NamePath(const VARIANT& name) {
     return ParamNameToPath(BstrToUtf8(name.bstrVal));
 }
 
@@ -189,7 +189,7 @@ Status CTnlSession::AddConnectionService(int nId) {
 Status CTnlSession::SetParam(int nId, const VARIANT* name, const VARIANT* value) {
     if (!m_link.IsOpen()) return kPipeNotConnected;
     if (name == nullptr || name->vt != VT_BSTR || value == nullptr) return kInvalidParameter;
-    if (IsProtectedName(LowerName(*name))) return kAccessDenied;
+    if (IsProtectedName(NamePath(*name))) return kAccessDenied;
     ConnectionRecord* record = FindRecord(nId);
     if (record == nullptr) return kFileNotFound;
     return WriteParam(record, BstrToUtf8(name->bstrVal), *value);

@@ -1,7 +1,7 @@
 #include "tnl/transport.h"
 
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "tnl/messages.h"
 
@@ -27,21 +27,25 @@ Status ReceiveReply(CPipeLink* link, std::string* reply) {
     reply->clear();
     if (!link->IsOpen()) return kPipeNotConnected;
     size_t nReadSize = link->ReadSize();
-    std::vector<char> buffer;
+    // Left uninitialised: the read size is the link's whole input buffer (some 200 KB), and
+    // clearing it would cost more than the exchange itself.
+    auto buffer = std::make_unique_for_overwrite<char[]>(nReadSize);
     for (;;) {
-        buffer.resize(nReadSize);
         size_t nRead = 0;
-        Status status = link->Read(buffer.data(), buffer.size(), &nRead);
-        // A message-mode link reports a reply longer than the buffer; keep what arrived and
-        // read the rest in larger pieces.
-        if (status == kMoreData) nReadSize *= 2;
+        Status status = link->Read(buffer.get(), nReadSize, &nRead);
         if (status != kOk && status != kMoreData) {
             reply->clear();
             return status;
         }
         if (nRead == 0) break;
-        const char* pZero = static_cast<const char*>(std::memchr(buffer.data(), 0, nRead));
-        reply->append(buffer.data(), pZero != nullptr ? pZero - buffer.data() : nRead);
+        const char* pZero = static_cast<const char*>(std::memchr(buffer.get(), 0, nRead));
+        reply->append(buffer.get(), pZero != nullptr ? pZero - buffer.get() : nRead);
+        // A message-mode link reports a reply longer than the buffer; what arrived is kept and
+        // the rest read in larger pieces.
+        if (status == kMoreData) {
+            nReadSize *= 2;
+            buffer = std::make_unique_for_overwrite<char[]>(nReadSize);
+        }
         if (status == kOk && reply->find(kReplyEnd) != std::string::npos) break;
     }
     return CheckReply(*reply);

@@ -37,11 +37,13 @@ bool WriteAll(int nSocket, const char* pData, size_t nSize) {
     return true;
 }
 
-// Moves one whole message (through "</proto>") from the front of buffer to message.
+// Moves one whole message (through "</proto>", and any white space that came with it, so that
+// the request log shows what a client really sent) from the front of buffer to message.
 bool TakeMessage(std::string* buffer, std::string* message) {
     size_t nEnd = buffer->find(kMessageEnd);
     if (nEnd == std::string::npos) return false;
-    nEnd += strlen(kMessageEnd);
+    nEnd = buffer->find_first_not_of(" \t\r\n\v\f", nEnd + strlen(kMessageEnd));
+    if (nEnd == std::string::npos) nEnd = buffer->size();
     *message = buffer->substr(0, nEnd);
     buffer->erase(0, nEnd);
     return true;

@@ -1,4 +1,6 @@
 // Requests on the wire and the reading of replies, against a fake service that misbehaves.
+#include <errno.h>
+
 #include <atomic>
 #include <thread>
 
@@ -58,7 +60,7 @@ TEST_F(TnlProtocolTest, ServiceClosingMidReplyFailsTheCall) {
     Service().SetFault(tnl_fake::EFault::kNone);
     CVariant list;
     EXPECT_FALSE(api.GetConnectionsList(list.Get()));
-    EXPECT_NE(LastError(), 0u);
+    EXPECT_EQ(LastError(), static_cast<uint32_t>(EPIPE)) << "the write fails on the broken link";
     ASSERT_TRUE(api.DisconnectService());
     ASSERT_TRUE(Connect());
     size_t nRequests = Service().RequestCount();

@@ -133,8 +133,9 @@ Status ScalarText(const ParamInfo& info, const VARIANT& value, std::string* text
         return IsIntegerVariant(value) && VariantToText(value, text) ? kOk : kInvalidParameter;
     }
     if (info.eValueType != EValueType::kString || value.vt != VT_BSTR) return kInvalidParameter;
-    *text = BstrToUtf8(value.bstrVal);
-    if (IsPassword(info)) *text = EncodePassword(*text);
+    // A password is encoded from the caller's units as they are: a trip through UTF-8 would turn
+    // a lone surrogate into U+FFFD first.
+    *text = IsPassword(info) ? EncodePassword(BstrUnits(value.bstrVal)) : BstrToUtf8(value.bstrVal);
     return kOk;
 }
 
@@ -174,9 +175,9 @@ std::string ParamNameToPath(std::string_view name) {
     return strPath;
 }
 
-std::string EncodePassword(std::string_view text) {
+std::string EncodePassword(std::u16string_view text) {
     std::string strEncoded;
-    for (char16_t unit : platform::Utf8ToUtf16(text)) {
+    for (char16_t unit : text) {
         char szDigits[3];
         std::snprintf(szDigits, sizeof(szDigits), "%02X", static_cast<unsigned>(~unit & 0xFF));
         strEncoded += szDigits;

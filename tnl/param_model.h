@@ -30,7 +30,7 @@ std::string ParamNameToPath(std::string_view name);
 
 // The stored form of a password: per UTF-16 unit, the low byte of its complement as two
 // upper-case hex digits ("abc" -> "9E9D9C"). There is no decoding.
-std::string EncodePassword(std::string_view text);
+std::string EncodePassword(std::u16string_view text);
 
 // Leading decimal digits with an optional sign, after leading blanks; no digits give 0;
 // values beyond 32 bits saturate.

@@ -15,8 +15,12 @@ bool IsProtectedName(const std::string& strNamePath) {
     return strNamePath == "type" || strNamePath.compare(0, 6, "status") == 0;
 }
 
-std::string NamePath(const VARIANT& name) {
-    return ParamNameToPath(BstrToUtf8(name.bstrVal));
+// A parameter name ends at its first zero unit, as a C string does; otherwise "type" followed by
+// a zero and more would pass the read-only check and still reach the "type" element.
+std::string ParamName(const VARIANT& name) {
+    std::string strName = BstrToUtf8(name.bstrVal);
+    strName.resize(std::min(strName.size(), strName.find('\0')));
+    return strName;
 }
 
 }  // namespace
@@ -189,10 +193,11 @@ Status CTnlSession::AddConnectionService(int nId) {
 Status CTnlSession::SetParam(int nId, const VARIANT* name, const VARIANT* value) {
     if (!m_link.IsOpen()) return kPipeNotConnected;
     if (name == nullptr || name->vt != VT_BSTR || value == nullptr) return kInvalidParameter;
-    if (IsProtectedName(NamePath(*name))) return kAccessDenied;
+    std::string strName = ParamName(*name);
+    if (IsProtectedName(ParamNameToPath(strName))) return kAccessDenied;
     ConnectionRecord* record = FindRecord(nId);
     if (record == nullptr) return kFileNotFound;
-    return WriteParam(record, BstrToUtf8(name->bstrVal), *value);
+    return WriteParam(record, strName, *value);
 }
 
 Status CTnlSession::GetParam(int nId, const VARIANT* name, VARIANT* value) {
@@ -202,7 +207,7 @@ Status CTnlSession::GetParam(int nId, const VARIANT* name, VARIANT* value) {
     if (name == nullptr || name->vt != VT_BSTR) return kInvalidParameter;
     ConnectionRecord* record = FindRecord(nId);
     if (record == nullptr) return kFileNotFound;
-    return ReadParam(*record, BstrToUtf8(name->bstrVal), value);
+    return ReadParam(*record, ParamName(*name), value);
 }
 
 Status CTnlSession::ApplyConnection(int nId) {

@@ -13,10 +13,13 @@ static_assert(sizeof(OLECHAR) == sizeof(char16_t));
 
 }  // namespace
 
-std::string BstrToUtf8(BSTR bstr) {
+std::u16string_view BstrUnits(BSTR bstr) {
     if (bstr == nullptr) return {};
-    return platform::Utf16ToUtf8(
-        std::u16string_view(reinterpret_cast<const char16_t*>(bstr), SysStringLen(bstr)));
+    return std::u16string_view(reinterpret_cast<const char16_t*>(bstr), SysStringLen(bstr));
+}
+
+std::string BstrToUtf8(BSTR bstr) {
+    return platform::Utf16ToUtf8(BstrUnits(bstr));
 }
 
 Status SetTextVariant(std::string_view text, VARIANT* out) {

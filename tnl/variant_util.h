@@ -11,6 +11,8 @@
 
 namespace tnl {
 
+// The UTF-16 units of a BSTR, zeros included (null is the empty text).
+std::u16string_view BstrUnits(BSTR bstr);
 // UTF-8 text of a BSTR (null is the empty text; unpaired surrogates become U+FFFD).
 std::string BstrToUtf8(BSTR bstr);
 

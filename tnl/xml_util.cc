@@ -8,16 +8,18 @@ namespace {
 
 constexpr unsigned kSerializeFlags = pugi::format_raw | pugi::format_no_declaration;
 
-// Visits each step of a '/'-separated path; stops when fnStep returns an empty node.
+// Visits each step of a '/'-separated path; stops when fnStep returns an empty node. An empty
+// step anywhere (a leading, doubled or trailing '/') selects nothing, so "type/" is not "type".
 template <typename StepFn>
 pugi::xml_node WalkPath(pugi::xml_node node, std::string_view path, StepFn fnStep) {
-    while (node && !path.empty()) {
+    if (path.empty()) return node;
+    for (;;) {
         size_t nSlash = path.find('/');
         std::string strStep(path.substr(0, nSlash));
-        path = nSlash == std::string_view::npos ? std::string_view() : path.substr(nSlash + 1);
         node = strStep.empty() ? pugi::xml_node() : fnStep(node, strStep);
+        if (!node || nSlash == std::string_view::npos) return node;
+        path.remove_prefix(nSlash + 1);
     }
-    return node;
 }
 
 void AppendText(const pugi::xml_node& node, std::string* text) {

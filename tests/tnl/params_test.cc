@@ -41,6 +41,28 @@ TEST_F(TnlParamsTest, TypeAndStatusCannotBeWritten) {
     EXPECT_EQ(GetInt(m_nId, "type"), TNL_TYPE_CLIENT);
 }
 
+TEST_F(TnlParamsTest, NamesAreNotWidenedBySeparatorsOrZeros) {
+    // A trailing separator names no parameter, so it cannot reach the read-only type either.
+    for (const char* szName : {"type.", "port.name.", "network.host."}) {
+        EXPECT_FALSE(SetText(m_nId, szName, "x")) << szName;
+        EXPECT_EQ(LastError(), TNL_ERROR_INVALID_PARAMETER) << szName;
+    }
+    EXPECT_FALSE(SetInt(m_nId, "type.", VT_I4, 7));
+    EXPECT_EQ(LastError(), TNL_ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(GetText(m_nId, "port.name."), "<failed 87>");
+
+    // A name ends at its first zero, whatever follows it.
+    EXPECT_FALSE(SetInt(m_nId, std::string("type\0x", 6), VT_I4, 7));
+    EXPECT_EQ(LastError(), TNL_ERROR_ACCESS_DENIED);
+    EXPECT_EQ(GetInt(m_nId, "type"), TNL_TYPE_CLIENT);
+    ASSERT_TRUE(SetText(m_nId, std::string("security.auth.pwd\0z", 19), "abc")) << LastError();
+    EXPECT_EQ(GetText(m_nId, "security.auth.pwd"), "9E9D9C") << "still a password";
+    ASSERT_TRUE(SetText(m_nId, std::string("name\0z", 6), "first"));
+    EXPECT_EQ(GetText(m_nId, std::string("name\0z", 6)), "first");
+    ASSERT_TRUE(api.AddConnectionService(m_nId)) << LastError();
+    EXPECT_EQ(Service().Names(), std::vector<std::string>{"first"}) << "and the service name";
+}
+
 TEST_F(TnlParamsTest, TypeReadsAsItsNumber) {
     EXPECT_EQ(GetInt(m_nId, "type"), TNL_TYPE_CLIENT);
     EXPECT_EQ(GetInt(Create(TNL_TYPE_SERVER), "type"), TNL_TYPE_SERVER);
@@ -119,6 +141,14 @@ TEST_F(TnlParamsTest, PasswordsAreStoredEncoded) {
     EXPECT_EQ(GetText(m_nId, "security.auth.pwd"), "");
     ASSERT_TRUE(SetText(m_nId, "proxy.auth.user", "abc"));
     EXPECT_EQ(GetText(m_nId, "proxy.auth.user"), "abc");
+
+    // Every 16-bit unit counts as it is, a lone surrogate and a zero included.
+    const char16_t kUnits[] = {0xD800, u'a', 0};
+    CVariant name("security.auth.pwd"), value;
+    value.Get()->vt = VT_BSTR;
+    value.Get()->bstrVal = SysAllocStringLen(kUnits, 3);
+    ASSERT_TRUE(api.SetParam(m_nId, name.Get(), value.Get())) << LastError();
+    EXPECT_EQ(GetText(m_nId, "security.auth.pwd"), "FF9EFF");
 }
 
 TEST_F(TnlParamsTest, ArrayWritesReplaceAllEntries) {

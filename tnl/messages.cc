@@ -90,7 +90,9 @@ Status ReadConnectionList(std::string_view reply, std::vector<ListedConnection>*
     pugi::xml_document doc;
     Status status = ParseXml(reply, &doc);
     if (status != kOk) return status;
-    for (pugi::xml_node connection : SelectPath(doc, "proto/operation").children("connection")) {
+    // Every connection of every operation, in document order.
+    for (const pugi::xpath_node& selected : doc.select_nodes("proto/operation/connection")) {
+        pugi::xml_node connection = selected.node();
         pugi::xml_node name = connection.child("name");
         if (!name) return kNotFound;
         connections->push_back({NodeText(name), SerializeNode(connection)});
@@ -107,7 +109,8 @@ Status MergeStatus(const std::string& document, std::string_view reply, std::str
     pugi::xml_document replyDoc;
     status = ParseXml(reply, &replyDoc);
     if (status != kOk) return status;
-    pugi::xml_node newStatus = SelectPath(replyDoc, "proto/operation/connection/status");
+    // The first status in document order, whichever connection of the reply carries it.
+    pugi::xml_node newStatus = replyDoc.select_node("proto/operation/connection/status").node();
     if (!newStatus) return kNotFound;
     connection.remove_child("status");
     if (!connection.append_copy(newStatus)) return kXmlFailure;

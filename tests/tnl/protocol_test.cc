@@ -151,5 +151,23 @@ TEST_F(TnlProtocolTest, ListWithAnUnnamedConnectionChangesNoRecord) {
     EXPECT_EQ(GetText(nLocal, "name"), "<failed 2>") << "an empty list drops every record";
 }
 
+TEST_F(TnlProtocolTest, RepliesAreReadAcrossAllTheirOperations) {
+    ASSERT_TRUE(Connect());
+    Service().SetCannedReply(
+        "<proto version=\"6.0\"><operation type=\"LIST\"><connection><name>a</name>"
+        "</connection></operation><operation type=\"LIST\"><connection><name>b</name>"
+        "<status><stat sent=\"1\"/></status></connection></operation></proto>");
+    EXPECT_EQ(List(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(GetText(1, "name"), "b");
+
+    // The first status of the reply counts, though its connection is not the first.
+    Service().SetCannedReply(
+        "<proto version=\"6.0\"><operation type=\"STAT\"><connection><name>b</name>"
+        "</connection><connection><name>b</name><status><stat sent=\"5\"/></status>"
+        "</connection></operation></proto>");
+    ASSERT_TRUE(api.UpdateConnectionStatus(1)) << LastError();
+    EXPECT_EQ(GetInt(1, "status.stat.sent"), 5);
+}
+
 }  // namespace
 }  // namespace tnl_test

@@ -68,9 +68,10 @@ Status CTnlSession::WriteParam(ConnectionRecord* record, std::string_view name,
     if (status == kOk) status = tnl::WriteParam(info, record->strDocument, value, &strDocument);
     if (status != kOk) return status;
     record->strDocument = std::move(strDocument);
-    // Until the service knows the record, its service name follows its name.
+    // Until the service knows the record, its service name follows its name, as stored (the
+    // stored text ends at a zero in the caller's text).
     if (info.strPath == "name" && !record->bAdded)
-        record->strServiceName = BstrToUtf8(value.bstrVal);
+        ReadTextParam(*record, "name", &record->strServiceName);
     return kOk;
 }
 

@@ -223,6 +223,16 @@ TEST_F(TnlParamsTest, NameOfALocalRecordIsItsServiceName) {
     ASSERT_TRUE(api.ApplyConnection(m_nId)) << LastError();
     EXPECT_NE(LastRequest().find("applyto=\"first\""), std::string::npos);
     EXPECT_EQ(Service().Names(), std::vector<std::string>{"second"});
+
+    // A text with a zero is stored up to the zero; the service name is that same text.
+    int nId = Create(TNL_TYPE_SERVER);
+    ASSERT_TRUE(SetText(nId, "name", std::string("third\0x", 7)));
+    EXPECT_EQ(GetText(nId, "name"), "third");
+    ASSERT_TRUE(api.AddConnectionService(nId)) << LastError();
+    ASSERT_TRUE(SetText(nId, "name", "fourth"));
+    ASSERT_TRUE(api.ApplyConnection(nId)) << LastError();
+    EXPECT_EQ(LastRequest().find('\0'), std::string::npos);
+    EXPECT_NE(LastRequest().find("applyto=\"third\""), std::string::npos);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
+#include "support/xml_document.h"
 #include "tests/fakes/temp_program_dir.h"
 
 namespace {
@@ -142,6 +143,28 @@ TEST_F(SettingsTest, RememberingANetworkTwiceKeepsOneElementWithTheLastPassword)
     const std::string after = dir.ReadFile("WifiList.xml");
     EXPECT_EQ(after.find("Plant"), std::string::npos);
     EXPECT_NE(after.find("Office"), std::string::npos);
+}
+
+TEST_F(SettingsTest, WifiListKeepsItsMarkAndEscapesNamesAndPasswords) {
+    const std::string kBom = "\xEF\xBB\xBF";
+    const std::string kHead = kBom + "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    dir.WriteFile("WifiList.xml", kHead + "<WifiList>\n</WifiList>\n");
+    ASSERT_EQ(RememberWifi("home", "p1"), 0);
+    ASSERT_EQ(RememberWifi("caf\xC3\xA9 \"5G\"", "a&b<c>"), 0);
+    ASSERT_EQ(RememberWifi("home", "p2"), 0);
+    EXPECT_EQ(dir.ReadFile("WifiList.xml"),
+              kHead + "<WifiList>\n\t<wifi Name=\"home\" Psw=\"p2\"/>\n"
+                      "\t<wifi Name=\"caf\xC3\xA9 &quot;5G&quot;\" Psw=\"a&amp;b&lt;c&gt;\"/>\n"
+                      "</WifiList>\n");
+    ASSERT_EQ(ForgetWifi("home"), 0);
+    ASSERT_EQ(RememberWifi("office", "p3"), 0);
+    XmlDocument doc;
+    ASSERT_TRUE(doc.LoadFile(dir.PathOf("WifiList.xml")));
+    std::string names;
+    while (doc.FindChild("wifi")) {
+        names += doc.GetChildAttribute("Name") + "=" + doc.GetChildAttribute("Psw") + ";";
+    }
+    EXPECT_EQ(names, "caf\xC3\xA9 \"5G\"=a&b<c>;office=p3;");
 }
 
 TEST_F(SettingsTest, WifiOperationsFailWithoutAListAndCreateNoFile) {

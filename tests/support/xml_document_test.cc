@@ -535,57 +535,6 @@ TEST_F(XmlFileTest, MissingFileAndAppendMode) {
 
 // ---- The program's own documents ----
 
-TEST_F(XmlFileTest, WifiListRememberAndForget) {
-    const std::string path =
-        Write("WifiList.xml", kBom +
-                                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                  "<WifiList>\n</WifiList>\n");
-    auto remember = [&](const std::string& name, const std::string& psw) {
-        XmlDocument doc;
-        if (!doc.LoadFile(path) || !doc.FindSibling("WifiList")) return false;
-        bool bFound = false;
-        while (doc.FindChild("wifi")) {
-            if (doc.GetChildAttribute("Name") != name) continue;
-            doc.SetChildAttribute("Psw", psw);
-            bFound = true;
-        }
-        if (!bFound) {
-            doc.InsertChildElement("wifi", "");
-            doc.SetChildAttribute("Name", name);
-            doc.SetChildAttribute("Psw", psw);
-        }
-        return doc.SaveFile(path);
-    };
-    auto forget = [&](const std::string& name) {
-        XmlDocument doc;
-        if (!doc.LoadFile(path) || !doc.FindSibling("WifiList")) return false;
-        while (doc.FindChild("wifi")) {
-            if (doc.GetChildAttribute("Name") != name) continue;
-            return doc.EnterElement() && doc.RemoveElement() && doc.SaveFile(path);
-        }
-        return false;
-    };
-    ASSERT_TRUE(remember("home", "p1"));
-    ASSERT_TRUE(remember("caf\xC3\xA9 \"5G\"", "a&b<c>"));
-    ASSERT_TRUE(remember("home", "p2"));
-    EXPECT_EQ(Read("WifiList.xml"), kBom +
-                                        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                        "<WifiList>\n"
-                                        "\t<wifi Name=\"home\" Psw=\"p2\"/>\n"
-                                        "\t<wifi Name=\"caf\xC3\xA9 &quot;5G&quot;\" "
-                                        "Psw=\"a&amp;b&lt;c&gt;\"/>\n"
-                                        "</WifiList>\n");
-    ASSERT_TRUE(forget("home"));
-    EXPECT_FALSE(forget("home"));
-    ASSERT_TRUE(remember("office", "p3"));
-    XmlDocument doc;
-    ASSERT_TRUE(doc.LoadFile(path));
-    std::string names;
-    while (doc.FindChild("wifi"))
-        names += doc.GetChildAttribute("Name") + "=" + doc.GetChildAttribute("Psw") + ";";
-    EXPECT_EQ(names, "caf\xC3\xA9 \"5G\"=a&b<c>;office=p3;");
-}
-
 TEST_F(XmlFileTest, ConfigurationTemplateIsFilledAndSaved) {
     const std::string tmpl =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- box page profile -->\r\n"

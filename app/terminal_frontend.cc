@@ -1,5 +1,7 @@
 #include "app/terminal_frontend.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <istream>
 #include <ostream>
 
@@ -26,8 +28,10 @@ std::string UnescapeScriptString(const std::string& text) {
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\\' || i + 1 == text.size()) {
             out += text[i];
-        } else if (text[i + 1] == 'x' && i + 3 < text.size()) {
-            out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+        } else if (text[i + 1] == 'x' && i + 3 < text.size() &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 2])) &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 3]))) {
+            out += static_cast<char>(std::strtol(text.substr(i + 2, 2).c_str(), nullptr, 16));
             i += 3;
         } else {
             out += UnescapeChar(text[++i]);

@@ -18,6 +18,9 @@ TEST(TerminalFrontendTest, PageLinesArePrintedAsTheUserWroteThem) {
     ASSERT_TRUE(ExtractAddTextLine(MakeAddTextScript(line), &back));
     EXPECT_EQ(back, line);
     EXPECT_FALSE(ExtractAddTextLine("DisableOperate(true);", &back));
+    // Script written by hand may hold a broken escape: it is shown, not fatal.
+    ASSERT_TRUE(ExtractAddTextLine("AddText(\"a\\xZZ\");", &back));
+    EXPECT_EQ(back, "axZZ");
 }
 
 TEST(TerminalFrontendTest, CommandLinesReachTheDispatcherAndDialogsReadTheNextLine) {

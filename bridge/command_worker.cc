@@ -109,6 +109,8 @@ void RunPendingOperation(CMainFrame& frame, int nCommand) {
 
 void RunWorkerPass(CMainFrame& frame) {
     std::lock_guard<std::recursive_mutex> lock(g_hCmdMutex);
+    // The page may have changed while this thread waited for the lock.
+    if (!frame.IsFirstPageShown()) return;
     if (!PrepareBoxLink(frame) || g_nPendingCmd == kNoCommand) return;
     frame.RunPageScript("DisableOperate(true);", kScriptRaw);
     RunPendingOperation(frame, g_nPendingCmd);

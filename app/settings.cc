@@ -33,10 +33,12 @@ std::string ReadString(const std::string& path, const char* key, const char* def
 }
 
 // The brand word read again as 8-bit text, so a word stored in the legacy code page reads
-// correctly.
-std::string ReadRepAsAnsi(const std::string& path) {
-    std::string bytes = platform::GetProfileStringA(kSection, "rep", "box", kShortBufferSize,
-                                                    platform::Utf8ToAnsi(path));
+// correctly. Text in the thread's code page (UTF-8) is what the wide read already holds, cut
+// to the buffer in characters rather than in bytes, so it is kept.
+std::string ReadRepAsAnsi(const std::string& path, const std::string& wideValue) {
+    const std::string bytes = platform::GetProfileStringA(kSection, "rep", "box", kShortBufferSize,
+                                                          platform::Utf8ToAnsi(path));
+    if (platform::IsValidUtf8(bytes)) return wideValue;
     return platform::AnsiToUtf8(bytes);
 }
 
@@ -82,7 +84,7 @@ void LoadSettings() {
     s.szLang = ReadString(path, "lang", "en", kShortBufferSize);
     s.szRep = ReadString(path, "rep", "box", kShortBufferSize);
     s.strVirCom = ReadString(path, "VirCom", "COM2", kShortBufferSize);
-    s.szRep = ReadRepAsAnsi(path);
+    s.szRep = ReadRepAsAnsi(path, s.szRep);
     s.szName = ReadString(path, "name", "ZELVO", kNameBufferSize);
     g_wLangId = static_cast<unsigned short>(ReadInt(path, "langID", 1033));
     s.szComp = ReadString(path, "comp", "", kNameBufferSize);

@@ -20,6 +20,10 @@ bool IsValidUtf8(std::string_view bytes);
 // is decoded with the legacy code page (undecodable bytes become U+FFFD).
 std::string AnsiToUtf8(std::string_view bytes);
 
+// The longest start of 8-bit text that holds at most maxBytes bytes and ends on a whole
+// character: of UTF-8 when the whole text is valid UTF-8, else of the legacy code page.
+std::string_view CutAnsiText(std::string_view bytes, size_t maxBytes);
+
 // UTF-8 to 8-bit text of the thread's code page. The thread's code page is UTF-8 here, so
 // this is the identity; it exists so that callers mark where the conversion happens.
 std::string Utf8ToAnsi(std::string_view text);

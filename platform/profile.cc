@@ -101,9 +101,12 @@ bool ParseKeyLine(std::string_view content, std::string_view* key, std::string_v
     return true;
 }
 
-// The first section named `section` and the first `key` in it.
+// The first section named `section` and the first `key` in it. Names are compared as the
+// parser sees them in the file: without surrounding blanks.
 CKeyLocation LocateKey(const std::vector<CIniLine>& lines, std::string_view section,
                        std::string_view key) {
+    section = Trim(section);
+    key = Trim(key);
     CKeyLocation loc;
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string_view name, value;
@@ -189,30 +192,41 @@ std::string LookUp(const std::string& section, const std::string& key,
     return std::string(fallback);
 }
 
+// A line ends properly with "\n" or "\r\n"; the last line of a file may have no ending, or a
+// bare "\r" that no reader takes for a line break.
+bool IsTerminated(const CIniLine& line) {
+    return line.eol.ends_with('\n');
+}
+
 // The line ending the file already uses; a new file gets the Windows one.
 std::string_view DetectEol(const std::vector<CIniLine>& lines) {
     for (const CIniLine& line : lines) {
-        if (!line.eol.empty()) return line.eol;
+        if (IsTerminated(line)) return line.eol;
     }
     return kNewFileEol;
 }
 
-// Text that would break the line structure cannot be stored.
-bool IsStorable(const std::string& section, const std::string& key, const std::string& value) {
-    const auto hasBreak = [](const std::string& s) {
-        return s.find_first_of("\r\n") != std::string::npos;
+// The one judge of what a write may store, so that every successful write reads back: names
+// are stored without surrounding blanks (the reader trims them), a key may not read as a
+// comment or a section header, and nothing may break the line structure.
+bool IsStorable(std::string_view section, std::string_view key, std::string_view value) {
+    const auto hasBreak = [](std::string_view s) {
+        return s.find_first_of("\r\n") != std::string_view::npos;
     };
-    return !Trim(key).empty() && key.find('=') == std::string::npos &&
-           section.find(']') == std::string::npos && !hasBreak(section) && !hasBreak(key) &&
-           !hasBreak(value);
+    key = Trim(key);
+    return !key.empty() && key.front() != ';' && key.front() != '[' &&
+           key.find('=') == std::string_view::npos && section.find(']') == std::string_view::npos &&
+           !hasBreak(section) && !hasBreak(key) && !hasBreak(value);
 }
 
 // The text with section/key set to value.
-std::string ApplyWrite(std::string_view text, const std::string& section, const std::string& key,
+std::string ApplyWrite(std::string_view text, std::string_view section, std::string_view key,
                        const std::string& value) {
     const std::vector<CIniLine> lines = SplitLines(text);
     const std::string_view eol = DetectEol(lines);
     const CKeyLocation loc = LocateKey(lines, section, key);
+    section = Trim(section);
+    key = Trim(key);
     std::string out;
     out.reserve(text.size() + section.size() + key.size() + value.size() + 8);
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -225,11 +239,11 @@ std::string ApplyWrite(std::string_view text, const std::string& section, const 
             out.append(lines[i].content);
         }
         const bool bInsertHere = loc.nKeyLine == kNone && i == loc.nInsertAfter;
-        out.append(lines[i].eol.empty() && bInsertHere ? eol : lines[i].eol);
+        const bool bFollowed = bInsertHere || (loc.nSectionLine == kNone && i + 1 == lines.size());
+        out.append(bFollowed && !IsTerminated(lines[i]) ? eol : lines[i].eol);
         if (bInsertHere) out.append(key).append("=").append(value).append(eol);
     }
     if (loc.nSectionLine == kNone) {
-        if (!out.empty() && out.back() != '\n') out.append(eol);
         out.append("[").append(section).append("]").append(eol);
         out.append(key).append("=").append(value).append(eol);
     }
@@ -265,9 +279,8 @@ std::string GetProfileStringA(const std::string& section, const std::string& key
                               const std::string& defaultValue, size_t bufferSize,
                               const std::string& path) {
     if (bufferSize == 0) return std::string();
-    std::string value = LookUp(section, key, defaultValue, path, false);
-    if (value.size() > bufferSize - 1) value.resize(bufferSize - 1);
-    return value;
+    const std::string value = LookUp(section, key, defaultValue, path, false);
+    return std::string(CutAnsiText(value, bufferSize - 1));
 }
 
 bool WriteProfileString(const std::string& section, const std::string& key,

@@ -25,8 +25,8 @@ std::string GetProfileString(const std::string& section, const std::string& key,
                              const std::string& defaultValue, size_t bufferSize,
                              const std::string& path);
 
-// GetPrivateProfileStringA: the value's bytes as stored, at most bufferSize - 1 of them. The
-// caller converts them from its code page.
+// GetPrivateProfileStringA: the value's bytes as stored, at most bufferSize - 1 of them and
+// never part of a character (see CutAnsiText). The caller converts them from its code page.
 std::string GetProfileStringA(const std::string& section, const std::string& key,
                               const std::string& defaultValue, size_t bufferSize,
                               const std::string& path);

@@ -77,8 +77,10 @@ class CIconv {
 
     // Converts all of `in`, appending to *out. With bReplace, each byte iconv cannot decode
     // becomes U+FFFD (the output must then be UTF-8) and the call succeeds; without it the
-    // call stops at the first such byte and returns false.
-    bool Run(std::string_view in, bool bReplace, std::string* out) {
+    // call stops at the first such byte and returns false. With pnIncompleteTail, a character
+    // cut off at the end of `in` stops the call instead, and *pnIncompleteTail tells its bytes.
+    bool Run(std::string_view in, bool bReplace, std::string* out,
+             size_t* pnIncompleteTail = nullptr) {
         char* pIn = const_cast<char*>(in.data());
         size_t nInLeft = in.size();
         bool bLossless = true;
@@ -91,6 +93,10 @@ class CIconv {
                 continue;
             }
             if (errno == E2BIG) continue;
+            if (errno == EINVAL && pnIncompleteTail != nullptr) {
+                *pnIncompleteTail = nInLeft;
+                return false;
+            }
             if (!bReplace || nInLeft == 0) return false;
             AppendUtf8(kReplacement, out);
             ++pIn, --nInLeft;
@@ -180,6 +186,21 @@ std::string AnsiToUtf8(std::string_view bytes) {
     std::string out;
     converter.Run(bytes, true, &out);
     return out;
+}
+
+std::string_view CutAnsiText(std::string_view bytes, size_t maxBytes) {
+    if (bytes.size() <= maxBytes) return bytes;
+    size_t n = maxBytes;
+    if (IsValidUtf8(bytes)) {
+        while (n > 0 && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80) --n;
+        return bytes.substr(0, n);
+    }
+    // Legacy text: iconv tells where a multi-byte character is cut off at the end.
+    CIconv converter(GetLegacyCodePage(), "UTF-8");
+    std::string ignored;
+    size_t nTail = 0;
+    if (converter.IsOpen()) converter.Run(bytes.substr(0, n), true, &ignored, &nTail);
+    return bytes.substr(0, n - nTail);
 }
 
 std::string Utf8ToAnsi(std::string_view text) {

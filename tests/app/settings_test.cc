@@ -67,6 +67,20 @@ TEST_F(SettingsTest, BrandWordStoredInLegacyCodePageReadsCorrectly) {
     platform::SetLegacyCodePage(previous);
 }
 
+TEST_F(SettingsTest, BrandWordSurvivesSaveAndLoad) {
+    const std::string kWang = "\xE7\xBD\x91", kEAcute = "\xC3\xA9";
+    std::string eleven, sixteen;
+    for (int i = 0; i < 11; ++i) eleven += kWang;
+    for (int i = 0; i < 16; ++i) sixteen += kEAcute;
+    for (const std::string& word : {eleven, sixteen, std::string(31, 'w')}) {
+        g_appSettings.szRep = word;
+        SaveSettings();
+        g_appSettings.szRep.clear();
+        LoadSettings();
+        EXPECT_EQ(g_appSettings.szRep, word);
+    }
+}
+
 TEST_F(SettingsTest, SaveWritesOnlyItsKeysAndKeepsTheRest) {
     dir.WriteFile("SoftLang.ini", "[HMI]\nlang=zh\nfirst=1\n");
     LoadSettings();

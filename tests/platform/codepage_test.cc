@@ -136,6 +136,27 @@ TEST(CodePoints, CountAndTruncateNeverSplitACharacter) {
     EXPECT_EQ(TruncateCodePoints(text, 0), "");
 }
 
+TEST_F(CodePageTest, AnsiCutsFallOnWholeCharacters) {
+    const struct {
+        const char* codePage;
+        std::string bytes;
+        size_t nMax;
+        std::string expected;
+    } kCases[] = {
+        {"CP1252", "\xE7\xBD\x91\xE7\xBD\x91", 4, "\xE7\xBD\x91"},  // UTF-8 网网
+        {"CP1252", "\xC3\xA9\xC3\xA9", 3, "\xC3\xA9"},                // UTF-8 éé
+        {"CP1252", "caf\xE9s", 4, "caf\xE9"},                           // CP1252 is one byte each
+        {"GBK", "a\xCD\xF8\xB9\xD8", 4, "a\xCD\xF8"},                   // GBK 网关 cut in 关
+        {"GBK", "a\xCD\xF8\xB9\xD8", 3, "a\xCD\xF8"},
+        {"GBK", "\xCD\xF8", 1, ""},
+        {"GBK", "ab", 5, "ab"},
+    };
+    for (const auto& c : kCases) {
+        SetLegacyCodePage(c.codePage);
+        EXPECT_EQ(CutAnsiText(c.bytes, c.nMax), c.expected) << c.codePage << " " << c.nMax;
+    }
+}
+
 TEST(CodePoints, MalformedBytesCountOneEach) {
     EXPECT_EQ(CountCodePoints("a\xE4\xB8"
                               "b"),

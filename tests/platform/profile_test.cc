@@ -82,7 +82,7 @@ TEST_F(ProfileTest, StringsAreCutToTheBufferSizeMinusOne) {
     EXPECT_EQ(Str("HMI", "name", 3), "\xE4\xB8\xAD\xE6\x96\x87");  // two code points
     EXPECT_EQ(Str("HMI", "name", 5), kChinese);
     EXPECT_EQ(StrA("HMI", "name", 4), "\xE4\xB8\xAD");  // three bytes
-    EXPECT_EQ(StrA("HMI", "name", 3), "\xE4\xB8");
+    EXPECT_EQ(StrA("HMI", "name", 3), "");  // never part of a character
     EXPECT_EQ(StrA("HMI", "ascii", 4), "abc");
     EXPECT_EQ(Str("HMI", "ascii", 1), "");
     EXPECT_EQ(Str("HMI", "ascii", 0), "");
@@ -171,6 +171,39 @@ TEST_F(ProfileTest, WriteRefusesLineBreaksAndUnreadableTargets) {
     ASSERT_TRUE(CreateDirectories(dirPath));
     EXPECT_FALSE(WriteProfileString("HMI", "lang", "en", dirPath));
     EXPECT_TRUE(DirectoryExists(dirPath));
+}
+
+TEST_F(ProfileTest, EveryWriteThatSucceedsReadsBackAndKeepsTheOtherValues) {
+    const struct {
+        std::string before;
+        std::string section;
+        std::string key;
+        std::string after;
+    } kCases[] = {
+        // A bare CR ending the file is no line break: the new key must not join "lang".
+        {"[HMI]\r\nlang=en\r", "HMI", "name", "[HMI]\r\nlang=en\r\nname=x\r\n"},
+        {"[HMI]\r\nlang=en\r", "Net", "name", "[HMI]\r\nlang=en\r\n[Net]\r\nname=x\r\n"},
+        {"[HMI]\nlang=en", "HMI", "name", "[HMI]\nlang=en\nname=x\n"},
+        // Names are stored as the reader sees them, so a second write finds the first.
+        {"[HMI]\nlang=en\n", " HMI ", " name\t", "[HMI]\nlang=en\nname=x\n"},
+        {"[HMI]\nlang=en\nname=y\n", "HMI", "  name", "[HMI]\nlang=en\nname=x\n"},
+    };
+    for (const auto& c : kCases) {
+        Store(c.before);
+        ASSERT_TRUE(WriteProfileString(c.section, c.key, "x", m_strPath)) << c.before;
+        ASSERT_TRUE(WriteProfileString(c.section, c.key, "x", m_strPath)) << c.before;
+        EXPECT_EQ(Stored(), c.after) << c.before;
+        EXPECT_EQ(Str(c.section, c.key), "x");
+        EXPECT_EQ(Str("HMI", "lang"), "en");
+    }
+}
+
+TEST_F(ProfileTest, KeysThatWouldReadAsCommentsOrSectionsAreRefused) {
+    Store("[HMI]\nlang=en\n");
+    for (const char* key : {";x", " ;x", "[x", "[x]", "  "}) {
+        EXPECT_FALSE(WriteProfileString("HMI", key, "1", m_strPath)) << key;
+    }
+    EXPECT_EQ(Stored(), "[HMI]\nlang=en\n");
 }
 
 TEST_F(ProfileTest, WritesLeaveNoTempFileAndConcurrentWritersLoseNothing) {

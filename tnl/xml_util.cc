@@ -32,6 +32,24 @@ void AppendText(const pugi::xml_node& node, std::string* text) {
     }
 }
 
+// pugixml writes tabs in attribute values and carriage returns in text as they are; a reader
+// then turns them into blanks and line feeds. Written as character references they survive.
+// format_raw puts no tab or carriage return of its own into the output.
+std::string ProtectTabsAndReturns(const std::string& xml) {
+    std::string strOut;
+    strOut.reserve(xml.size());
+    for (char c : xml) {
+        if (c == '\t') {
+            strOut += "&#9;";
+        } else if (c == '\r') {
+            strOut += "&#13;";
+        } else {
+            strOut += c;
+        }
+    }
+    return strOut;
+}
+
 }  // namespace
 
 Status ParseXml(std::string_view text, pugi::xml_document* doc) {
@@ -45,13 +63,13 @@ Status ParseXml(std::string_view text, pugi::xml_document* doc) {
 std::string SerializeDocument(const pugi::xml_document& doc) {
     std::ostringstream stream;
     doc.save(stream, "", kSerializeFlags, pugi::encoding_utf8);
-    return stream.str() + "\r\n";
+    return ProtectTabsAndReturns(stream.str()) + "\r\n";
 }
 
 std::string SerializeNode(const pugi::xml_node& node) {
     std::ostringstream stream;
     node.print(stream, "", kSerializeFlags, pugi::encoding_utf8);
-    return stream.str();
+    return ProtectTabsAndReturns(stream.str());
 }
 
 pugi::xml_node SelectPath(pugi::xml_node from, std::string_view path) {
@@ -97,6 +115,15 @@ std::string EscapeXmlText(std::string_view text) {
                 break;
             case '\'':
                 strOut += "&apos;";
+                break;
+            case '\t':
+                strOut += "&#9;";
+                break;
+            case '\n':
+                strOut += "&#10;";
+                break;
+            case '\r':
+                strOut += "&#13;";
                 break;
             default:
                 strOut += c;

@@ -98,20 +98,28 @@ TEST_F(TnlProtocolTest, StoppedServiceFailsTheBlockedCall) {
     EXPECT_NE(LastError(), 0u);
 }
 
-TEST_F(TnlProtocolTest, NamesWithMarkupReachTheServiceIntact) {
+TEST_F(TnlProtocolTest, NamesWithMarkupOrLineBreaksReachTheServiceIntact) {
+    const struct {
+        std::string name;
+        std::string applyto;
+    } kCases[] = {
+        {"a&b <\"c\">", "a&amp;b &lt;&quot;c&quot;&gt;"},
+        // Attribute normalisation would read raw tabs and line breaks as blanks.
+        {"x\ty\r\nz", "x&#9;y&#13;&#10;z"},
+    };
     ASSERT_TRUE(Connect());
-    const std::string kName = "a&b <\"c\">";
-    int nId = AddClient(kName);
-    EXPECT_EQ(Service().Names(), std::vector<std::string>{kName});
-    List();
-    ASSERT_TRUE(api.UpdateConnectionStatus(nId)) << LastError();
-    EXPECT_EQ(LastRequest(),
-              "<proto version=\"6.0\"><operation type=\"GETSTAT\" "
-              "applyto=\"a&amp;b &lt;&quot;c&quot;&gt;\" /></proto>");
-    ASSERT_TRUE(SetText(nId, "port.name", "COM3"));
-    ASSERT_TRUE(api.ApplyConnection(nId)) << LastError();
-    ASSERT_TRUE(api.DeleteConnection(nId)) << LastError();
-    EXPECT_TRUE(Service().Names().empty());
+    for (const auto& c : kCases) {
+        int nId = AddClient(c.name);
+        EXPECT_EQ(Service().Names(), std::vector<std::string>{c.name});
+        List();
+        ASSERT_TRUE(api.UpdateConnectionStatus(nId)) << LastError();
+        EXPECT_EQ(LastRequest(), "<proto version=\"6.0\"><operation type=\"GETSTAT\" applyto=\"" +
+                                     c.applyto + "\" /></proto>");
+        ASSERT_TRUE(SetText(nId, "port.name", "COM3"));
+        ASSERT_TRUE(api.ApplyConnection(nId)) << LastError();
+        ASSERT_TRUE(api.DeleteConnection(nId)) << LastError();
+        EXPECT_TRUE(Service().Names().empty());
+    }
 }
 
 TEST_F(TnlProtocolTest, OnlyAnErrorTypeFailsAReply) {

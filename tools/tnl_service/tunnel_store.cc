@@ -16,7 +16,10 @@ constexpr const char* kInitialStatus =
 std::string Serialize(const pugi::xml_node& node) {
     std::ostringstream stream;
     node.print(stream, "", pugi::format_raw | pugi::format_no_declaration);
-    return stream.str();
+    // Tabs and carriage returns go out as references, so that names holding them read back.
+    std::string text;
+    for (char c : stream.str()) text += c == '\t' ? "&#9;" : c == '\r' ? "&#13;" : std::string(1, c);
+    return text;
 }
 
 std::string NameOf(const pugi::xml_node& connection) {

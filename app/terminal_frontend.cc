@@ -7,6 +7,7 @@
 
 #include "app/main_frame.h"
 #include "bridge/command_state.h"
+#include "platform/codepage.h"
 
 namespace {
 
@@ -22,17 +23,45 @@ char UnescapeChar(char c) {
     }
 }
 
-// Undoes the escapes that page script lines carry.
+// The value of nDigits hex digits at text[pos], or -1 when they are not all there.
+long ReadHex(const std::string& text, size_t pos, size_t nDigits) {
+    if (pos + nDigits > text.size()) return -1;
+    for (size_t i = pos; i < pos + nDigits; ++i) {
+        if (!std::isxdigit(static_cast<unsigned char>(text[i]))) return -1;
+    }
+    return std::strtol(text.substr(pos, nDigits).c_str(), nullptr, 16);
+}
+
+// The code point of a "\xNN" or "\uXXXX" escape at text[i] (a "\uD8xx\uDCxx" pair makes one)
+// and the number of characters it spans; false when none stands there.
+bool ReadCodePointEscape(const std::string& text, size_t i, char32_t* cp, size_t* nLen) {
+    const bool bUnicode = text[i + 1] == 'u';
+    if (!bUnicode && text[i + 1] != 'x') return false;
+    const long nValue = ReadHex(text, i + 2, bUnicode ? 4 : 2);
+    if (nValue < 0) return false;
+    *cp = static_cast<char32_t>(nValue);
+    *nLen = bUnicode ? 6 : 4;
+    const bool bPairFollows = bUnicode && text.size() >= i + 8 && text.compare(i + 6, 2, "\\u") == 0;
+    const long nLow = bPairFollows ? ReadHex(text, i + 8, 4) : -1;
+    if (bUnicode && nValue >= 0xD800 && nValue <= 0xDBFF && nLow >= 0xDC00 && nLow <= 0xDFFF) {
+        *cp = 0x10000 + ((nValue - 0xD800) << 10) + (nLow - 0xDC00);
+        *nLen = 12;
+    }
+    return true;
+}
+
+// Undoes the escapes that page script strings carry; escapes name code points, written here
+// as UTF-8 (an unpaired surrogate becomes U+FFFD).
 std::string UnescapeScriptString(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = 0;
+        size_t nLen = 0;
         if (text[i] != '\\' || i + 1 == text.size()) {
             out += text[i];
-        } else if (text[i + 1] == 'x' && i + 3 < text.size() &&
-                   std::isxdigit(static_cast<unsigned char>(text[i + 2])) &&
-                   std::isxdigit(static_cast<unsigned char>(text[i + 3]))) {
-            out += static_cast<char>(std::strtol(text.substr(i + 2, 2).c_str(), nullptr, 16));
-            i += 3;
+        } else if (ReadCodePointEscape(text, i, &cp, &nLen)) {
+            platform::AppendUtf8(cp, &out);
+            i += nLen - 1;
         } else {
             out += UnescapeChar(text[++i]);
         }

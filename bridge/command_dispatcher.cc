@@ -108,7 +108,10 @@ bool RequestsDetection(int nCmd, const std::string& v2) {
 
 }  // namespace
 
-int CMainFrame::DispatchCommand(const std::string& v1, const std::string& v2) {
+int CMainFrame::DispatchCommand(const std::string& v1, const std::string& rawV2) {
+    // Page text is UTF-8; anything else (a terminal in a legacy locale) is decoded here, so
+    // that the files and state the commands write hold valid UTF-8 only.
+    const std::string v2 = platform::AnsiToUtf8(rawV2);
     std::lock_guard<std::recursive_mutex> lock(g_hCmdMutex);
     const int nCmd = ReadCommandNumber(v1);
     int nResult = kResultOk;

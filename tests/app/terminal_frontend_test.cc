@@ -13,14 +13,26 @@
 namespace {
 
 TEST(TerminalFrontendTest, PageLinesArePrintedAsTheUserWroteThem) {
-    const std::string line = "Box \"A\" <ok> \\ 100%\r\n\x01 网关";
+    const std::string line = "Box \"A\" <ok> \\ 100%\r\n\x01 网关 \u2028x\u2029";
     std::string back;
     ASSERT_TRUE(ExtractAddTextLine(MakeAddTextScript(line), &back));
     EXPECT_EQ(back, line);
     EXPECT_FALSE(ExtractAddTextLine("DisableOperate(true);", &back));
-    // Script written by hand may hold a broken escape: it is shown, not fatal.
-    ASSERT_TRUE(ExtractAddTextLine("AddText(\"a\\xZZ\");", &back));
-    EXPECT_EQ(back, "axZZ");
+    // Script written by hand: escapes name code points; a broken one is shown, not fatal.
+    const struct {
+        const char* script;
+        std::string line;
+    } kCases[] = {
+        {"AddText(\"a\\xZZ\");", "axZZ"},
+        {"AddText(\"caf\\xE9\");", "caf\u00E9"},
+        {"AddText(\"\\u2028|\\u4E2d\");", "\u2028|\u4E2D"},
+        {"AddText(\"\\uD83D\\uDE00\");", "\U0001F600"},
+        {"AddText(\"\\uD83Dx\\u12\");", "\uFFFDxu12"},
+    };
+    for (const auto& c : kCases) {
+        ASSERT_TRUE(ExtractAddTextLine(c.script, &back));
+        EXPECT_EQ(back, c.line) << c.script;
+    }
 }
 
 TEST(TerminalFrontendTest, CommandLinesReachTheDispatcherAndDialogsReadTheNextLine) {

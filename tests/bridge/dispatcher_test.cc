@@ -1,6 +1,7 @@
 #include "tests/bridge/bridge_fixture.h"
 #include "bridge/page_call.h"
 #include "app/settings.h"
+#include "platform/codepage.h"
 #include "platform/profile.h"
 
 namespace {
@@ -95,6 +96,15 @@ TEST_F(BridgeTest, SavedConfigurationIsThenWrittenToTheBox) {
     EXPECT_EQ(box.CountCalls("DownloadConfigToBox(setup.xml," + dir.PathOf("setup.xml") + ")"),
               1u);
     EXPECT_NE(dir.ReadFile("setup.xml").find("10.0.0.9"), std::string::npos);
+}
+
+TEST_F(BridgeTest, PageTextThatIsNotUtf8IsDecodedBeforeItReachesTheConfiguration) {
+    WriteTemplate();
+    platform::SetLegacyCodePage("CP1252");
+    EXPECT_EQ(frame.DispatchCommand("9", "BaseSet" + kSep + "Name" + kSep + "caf\xE9" + kSep), 0);
+    const std::string saved = dir.ReadFile("setup.xml");
+    EXPECT_TRUE(platform::IsValidUtf8(saved));
+    EXPECT_NE(saved.find("Name=\"caf\xC3\xA9\""), std::string::npos) << saved;
 }
 
 TEST_F(BridgeTest, ConfigurationUploadUsesTheLocalSetupAndNoPassword) {

@@ -5,6 +5,7 @@
 
 #include "platform/codepage.h"
 #include "platform/file_system.h"
+#include "support/encoding_names.h"
 #include "support/xml_document.h"
 #include "support/xml_markup.h"
 
@@ -19,11 +20,11 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
 constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
 
-bool IsUtf8Name(std::string_view upper) {
-    return upper == "UTF-8" || upper == "UTF8";
+bool IsUtf8Name(std::string_view encoding) {
+    return encoding == "UTF-8";
 }
-bool IsUtf16Name(std::string_view upper) {
-    return upper.starts_with("UTF-16") || upper.starts_with("UTF16");
+bool IsUtf16Name(std::string_view encoding) {
+    return encoding.starts_with("UTF-16");
 }
 
 std::string_view Trim(std::string_view text) {
@@ -111,8 +112,8 @@ std::string DetectEncoding(std::string_view bytes, size_t* nBomLen, int* flags,
     }
     if (bytes.starts_with(std::string_view("<\0", 2))) return "UTF-16LE";
     if (bytes.starts_with(std::string_view("\0<", 2))) return "UTF-16BE";
-    const std::string declared = FindDeclaredEncoding(bytes);
-    if (!declared.empty() && !IsUtf16Name(ToUpperAscii(declared))) return declared;
+    const std::string declared = CanonicalEncoding(FindDeclaredEncoding(bytes));
+    if (!declared.empty() && !IsUtf16Name(declared)) return declared;
     const char* detected = platform::IsValidUtf8(bytes) ? "UTF-8" : "ANSI";
     AddResult(result, "utf8_detection", {{"encoding", detected}});
     return detected;
@@ -145,7 +146,7 @@ void DecodeAnsi(std::string_view body, std::string* text, std::string* result) {
 bool DecodeBody(std::string_view body, const std::string& encoding, std::string* text,
                 std::string* result) {
     const std::string upper = ToUpperAscii(encoding);
-    if (IsUtf8Name(upper)) {
+    if (IsUtf8Name(encoding)) {
         if (platform::IsValidUtf8(body)) {
             text->assign(body);
             return true;
@@ -155,8 +156,8 @@ bool DecodeBody(std::string_view body, const std::string& encoding, std::string*
         DecodeAnsi(body, text, result);
         return true;
     }
-    if (IsUtf16Name(upper)) {
-        DecodeUtf16(body, upper == "UTF-16BE", text, result);
+    if (IsUtf16Name(encoding)) {
+        DecodeUtf16(body, encoding == "UTF-16BE", text, result);
         AddResult(result, "converted_to", {{"encoding", "UTF-8"}});
         return true;
     }
@@ -268,6 +269,16 @@ std::string FindDeclaredEncoding(std::string_view text) {
     return FindHtmlCharset(text.substr(pos));
 }
 
+bool DeclaredEncodingHolds(std::string_view documentText, std::string_view name) {
+    const std::string encoding = CanonicalEncoding(FindDeclaredEncoding(documentText));
+    if (encoding.empty() || IsUtf8Name(encoding) || IsUtf16Name(encoding) || encoding == "UTF-7")
+        return true;
+    std::string bytes;
+    // An encoding that iconv does not know is written as UTF-8.
+    if (!platform::ConvertEncoding("", "UTF-8", encoding, &bytes)) return true;
+    return platform::ConvertEncoding(name, "UTF-8", encoding, &bytes);
+}
+
 bool DecodeFileBytes(std::string_view bytes, std::string* text, std::string* result, int* flags) {
     *flags &= ~kBomFlags;
     size_t nBomLen = 0;
@@ -280,8 +291,8 @@ bool DecodeFileBytes(std::string_view bytes, std::string* text, std::string* res
 
 std::string EncodeFileText(std::string_view text, int flags, bool bNewFile, std::string* bytes,
                            std::string* result) {
-    const std::string declared = FindDeclaredEncoding(text);
-    const std::string upper = ToUpperAscii(declared);
+    const std::string declared = CanonicalEncoding(FindDeclaredEncoding(text));
+    const std::string upper = declared;
     std::string_view bom;
     std::string encoding = "UTF-8";
     if (declared.empty() || IsUtf8Name(upper)) {

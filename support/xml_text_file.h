@@ -13,6 +13,11 @@ namespace xml {
 // charset attribute). Empty when nothing is declared.
 std::string FindDeclaredEncoding(std::string_view text);
 
+// True when the encoding that the document text declares can hold every character of name, so
+// that name can be written into the text as it is (an element or attribute name cannot be written
+// as a character reference). Always true for UTF-8, UTF-16, UTF-7 and text without declaration.
+bool DeclaredEncodingHolds(std::string_view documentText, std::string_view name);
+
 // File bytes to UTF-8 text. Sets the byte-order-mark bits of *flags (XmlDocument flags) to the
 // mark that was found and records the events in *result. False when the bytes could not be
 // converted whole; *text then holds what was converted.

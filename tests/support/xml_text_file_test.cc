@@ -1,3 +1,5 @@
+#include "support/xml_text_file.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,7 +7,6 @@
 #include "platform/codepage.h"
 #include "platform/file_system.h"
 #include "support/xml_document.h"
-#include "support/xml_text_file.h"
 
 namespace {
 
@@ -125,6 +126,64 @@ TEST_F(XmlFileTest, DeclaredLegacyEncodingRoundTripsWithReferencesForMissingChar
     ASSERT_TRUE(back.LoadFile(Path("lossy.xml")));
     ASSERT_TRUE(back.FindSibling());
     EXPECT_EQ(back.GetAttribute("n"), "\xE4\xB8\xAD\xC3\xA9");
+}
+
+// Declared names are read and written in the code page that Windows uses for them, which holds
+// characters that the standard encoding of that name lacks.
+TEST_F(XmlFileTest, DeclaredNamesUseTheWindowsCodePage) {
+    const struct {
+        const char* label;
+        std::string bytes;
+        std::string utf8;
+    } kCases[] = {
+        {"gb2312", "\x81\x47", "\xE4\xB8\x9F"},              // GBK-only
+        {"GB2312", "\xB0\xE6", "\xE7\x89\x88"},              // also in GB2312
+        {"iso-8859-1", "\x80\xE9", "\xE2\x82\xAC\xC3\xA9"},  // "€é"
+        {"latin1", "\x80", "\xE2\x82\xAC"},
+        {"us-ascii", "\x80", "\xE2\x82\xAC"},
+        {"tis-620", "\x80", "\xE2\x82\xAC"},
+        {"shift_jis", "\x87\x40", "\xE2\x91\xA0"},  // NEC row 13
+        {"euc-kr", "\x81\x41", "\xEA\xB0\x82"},     // unified Hangul
+        {"ks_c_5601-1987", "\x81\x41", "\xEA\xB0\x82"},
+    };
+    for (const auto& c : kCases) {
+        const std::string decl =
+            std::string("<?xml version=\"1.0\" encoding=\"") + c.label + "\"?>";
+        XmlDocument doc;
+        ASSERT_TRUE(doc.LoadFile(Write("in.xml", decl + "<r n=\"" + c.bytes + "\"/>"))) << c.label;
+        EXPECT_EQ(doc.GetText(), decl + "<r n=\"" + c.utf8 + "\"/>") << c.label;
+        ASSERT_TRUE(doc.SaveFile(Path("out.xml"))) << c.label;
+        EXPECT_EQ(Read("out.xml"), decl + "<r n=\"" + c.bytes + "\"/>") << c.label;
+    }
+    // The observed release log: its GBK-only help text made the load stop part way.
+    XmlDocument log;
+    EXPECT_TRUE(log.LoadFile(Write("ReleaseLog.log",
+                                   "<?xml version=\"1.0\" encoding=\"gb2312\"?><HMISet>"
+                                   "<Hmi Help_Ch=\"\x81\x47 V3.0.1\"/></HMISet>")));
+}
+
+TEST(XmlEncodingTest, DeclaredEncodingHoldsAName) {
+    const std::string latin = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r/>";
+    const std::string gb = "<?xml version=\"1.0\" encoding=\"gb2312\"?><r/>";
+    const struct {
+        std::string text;
+        std::string name;
+        bool bHolds;
+    } kCases[] = {
+        {latin, "caf\xC3\xA9", true},
+        {latin, "\xE2\x82\xAC", true},  // "€" through code page 1252
+        {latin, "\xE4\xB8\xAD", false},
+        {gb, "\xE4\xB8\x9F", true},  // GBK-only
+        {gb, "\xF0\x9D\x84\x9E", false},
+        {"<?xml version=\"1.0\" encoding=\"UTF-16\"?><r/>", "\xE4\xB8\xAD", true},
+        {"<?xml version=\"1.0\" encoding=\"utf-7\"?><r/>", "\xE4\xB8\xAD", true},
+        {"<?xml version=\"1.0\" encoding=\"no-such-code\"?><r/>", "\xE4\xB8\xAD", true},
+        {"<r/>", "\xE4\xB8\xAD", true},
+        {"<html><head><meta charset=\"us-ascii\"></head></html>", "\xE4\xB8\xAD", false},
+    };
+    for (const auto& c : kCases) {
+        EXPECT_EQ(xml::DeclaredEncodingHolds(c.text, c.name), c.bHolds) << c.text << " " << c.name;
+    }
 }
 
 TEST_F(XmlFileTest, UnknownOrUnconvertibleEncodingsDoNotLoseText) {

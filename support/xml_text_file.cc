@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/file_system.h"
@@ -91,8 +93,30 @@ std::string FindHtmlCharset(std::string_view text) {
     }
 }
 
-// The byte-order mark (or, without one, the byte pattern of "<" in UTF-16) decides the
-// encoding; otherwise the declaration, otherwise the UTF-8 test.
+// The encoding named within the first nWindow bytes of text (see FindDeclaredEncoding).
+std::string FindDeclaration(std::string_view text, size_t nWindow) {
+    text = text.substr(0, nWindow);
+    if (text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
+    size_t pos = 0;
+    while (pos < text.size() && IsSpace(text[pos])) ++pos;
+    if (text.substr(pos).starts_with("<?xml") && pos + 5 < text.size() && IsSpace(text[pos + 5])) {
+        const size_t end = text.find("?>", pos);
+        if (end == std::string_view::npos) return "";
+        std::string encoding = AttributeValue(text.substr(pos, end + 2 - pos), "encoding");
+        if (!encoding.empty()) return encoding;
+        pos = end + 2;  // an XHTML page may still name its charset in the head
+    }
+    return FindHtmlCharset(text.substr(pos));
+}
+
+// The characters that a text file of XML or HTML starts with.
+bool IsMarkupStart(char c) {
+    return c == '<' || IsSpace(c);
+}
+
+// The byte-order mark (or, without one, the byte pattern of a first '<' or white space in
+// UTF-16) decides the encoding; otherwise the declaration, otherwise the UTF-8 test. A declared
+// UTF-16 that is readable as 8-bit text is a wrong label.
 std::string DetectEncoding(std::string_view bytes, size_t* nBomLen, int* flags,
                            std::string* result) {
     const struct {
@@ -110,8 +134,8 @@ std::string DetectEncoding(std::string_view bytes, size_t* nBomLen, int* flags,
             return mark.encoding;
         }
     }
-    if (bytes.starts_with(std::string_view("<\0", 2))) return "UTF-16LE";
-    if (bytes.starts_with(std::string_view("\0<", 2))) return "UTF-16BE";
+    if (bytes.size() >= 2 && IsMarkupStart(bytes[0]) && bytes[1] == '\0') return "UTF-16LE";
+    if (bytes.size() >= 2 && bytes[0] == '\0' && IsMarkupStart(bytes[1])) return "UTF-16BE";
     const std::string declared = CanonicalEncoding(FindDeclaredEncoding(bytes));
     if (!declared.empty() && !IsUtf16Name(declared)) return declared;
     const char* detected = platform::IsValidUtf8(bytes) ? "UTF-8" : "ANSI";
@@ -198,6 +222,136 @@ std::string EncodeUtf16(std::string_view text, bool bBigEndian) {
     return bytes;
 }
 
+// Where in the text a character stands, as the parser reads it: a character that the file's
+// encoding lacks can be written as a character reference only in character data and attribute
+// values; inside a CDATA section the section is split around the reference; anywhere else
+// (names, comments, processing instructions, the document type) nothing can stand for it.
+enum class Region { kData, kValue, kCData, kMarkup };
+
+struct Segment {
+    size_t nEnd;
+    Region region;
+};
+
+// The text cut into regions, each segment ending where the next begins.
+class CRegionSplitter {
+  public:
+    explicit CRegionSplitter(std::string_view text) : m_text(text) {}
+    std::vector<Segment> Split();
+
+  private:
+    size_t OnStartTag(size_t lt);
+    size_t OnExclamation(size_t lt);
+    size_t DoctypeEnd(size_t lt) const;
+    // Markup up to end, where the walk goes on.
+    size_t MarkupTo(size_t end);
+    // Markup up to just past the terminator found from `from`; without one, the rest of the
+    // text, as the parser then stops reading markup.
+    size_t MarkupPast(size_t from, std::string_view terminator);
+    void Add(size_t nEnd, Region region);
+
+    std::string_view m_text;
+    std::vector<Segment> m_aSegments;
+};
+
+std::vector<Segment> CRegionSplitter::Split() {
+    for (size_t pos = 0; pos < m_text.size();) {
+        const size_t lt = m_text.find('<', pos);
+        if (lt == std::string_view::npos) break;
+        Add(lt, Region::kData);
+        const char next = lt + 1 < m_text.size() ? m_text[lt + 1] : '\0';
+        if (next == '/') {
+            pos = MarkupPast(lt + 2, ">");
+        } else if (next == '?') {
+            pos = MarkupPast(lt + 2, "?>");
+        } else if (next == '!') {
+            pos = OnExclamation(lt);
+        } else if (IsNameStart(next)) {
+            pos = OnStartTag(lt);
+        } else {
+            pos = lt + 1;  // a stray '<' is read as text
+        }
+    }
+    Add(m_text.size(), Region::kData);
+    return std::move(m_aSegments);
+}
+
+// The start tag is markup except for the value of each attribute as the document reads it
+// back: the span that FindAttribute gives for the attribute's name.
+size_t CRegionSplitter::OnStartTag(size_t lt) {
+    const size_t gt = ScanTagEnd(m_text, ScanNameEnd(m_text, lt + 1));
+    if (gt == std::string_view::npos) return MarkupTo(m_text.size());
+    const std::string_view tag = m_text.substr(lt, gt + 1 - lt);
+    for (size_t pos = ScanNameEnd(tag, 1); pos < tag.size();) {
+        const size_t nameEnd = ScanNameEnd(tag, pos);
+        AttributeSpan span;
+        if (nameEnd == pos) {
+            ++pos;
+        } else if (FindAttribute(tag, tag.substr(pos, nameEnd - pos), false, &span) &&
+                   span.nValueStart >= nameEnd) {
+            Add(lt + span.nValueStart, Region::kMarkup);
+            Add(lt + span.nValueEnd, Region::kValue);
+            pos = std::max(nameEnd, span.nValueEnd);
+        } else {
+            pos = nameEnd;  // a bare name, or one that an earlier attribute of that name hides
+        }
+    }
+    Add(gt + 1, Region::kMarkup);
+    return gt + 1;
+}
+
+size_t CRegionSplitter::OnExclamation(size_t lt) {
+    const std::string_view rest = m_text.substr(lt);
+    if (rest.starts_with("<!--")) return MarkupPast(lt + 4, "-->");
+    if (rest.starts_with("<!DOCTYPE")) return MarkupTo(DoctypeEnd(lt));
+    if (!rest.starts_with("<![CDATA[")) return MarkupPast(lt, ">");
+    Add(lt + 9, Region::kMarkup);
+    const size_t close = m_text.find("]]>", lt + 9);
+    if (close == std::string_view::npos) return MarkupTo(m_text.size());
+    Add(close, Region::kCData);
+    return MarkupPast(close, "]]>");
+}
+
+// Offset just past the '>' that ends the document type declaration at lt (the end of the text
+// when none does); its internal subset in brackets and quoted literals may hold '>' of their own.
+size_t CRegionSplitter::DoctypeEnd(size_t lt) const {
+    size_t nDepth = 0;
+    for (size_t i = lt + 9; i < m_text.size(); ++i) {
+        const char c = m_text[i];
+        if (c == '"' || c == '\'') {
+            i = m_text.find(c, i + 1);
+            if (i == std::string_view::npos) break;
+        } else if (c == '[') {
+            ++nDepth;
+        } else if (c == ']' && nDepth > 0) {
+            --nDepth;
+        } else if (c == '>' && nDepth == 0) {
+            return i + 1;
+        }
+    }
+    return m_text.size();
+}
+
+size_t CRegionSplitter::MarkupTo(size_t end) {
+    Add(end, Region::kMarkup);
+    return end;
+}
+
+size_t CRegionSplitter::MarkupPast(size_t from, std::string_view terminator) {
+    const size_t hit = m_text.find(terminator, from);
+    return MarkupTo(hit == std::string_view::npos ? m_text.size() : hit + terminator.size());
+}
+
+void CRegionSplitter::Add(size_t nEnd, Region region) {
+    const size_t nLast = m_aSegments.empty() ? 0 : m_aSegments.back().nEnd;
+    if (nEnd <= nLast) return;
+    if (!m_aSegments.empty() && m_aSegments.back().region == region) {
+        m_aSegments.back().nEnd = nEnd;
+    } else {
+        m_aSegments.push_back({nEnd, region});
+    }
+}
+
 // "&#x4E2D;" for the one code point in text.
 std::string CharacterReference(std::string_view text) {
     const std::u16string units = platform::Utf8ToUtf16(text);
@@ -208,74 +362,165 @@ std::string CharacterReference(std::string_view text) {
     return buffer;
 }
 
-// Converts text, writing each character that the encoding lacks as a character reference.
+// Converts text to a legacy encoding, writing each character that the encoding lacks as a
+// character reference where one is allowed.
+class CLegacyEncoder {
+  public:
+    explicit CLegacyEncoder(std::string encoding) : m_strEncoding(std::move(encoding)) {}
+
+    // False when a character the encoding lacks stands where no reference can; the offset of
+    // that character in the text is then in LostAt().
+    bool Convert(std::string_view text, size_t offset, Region region);
+    std::string& Bytes() { return m_strBytes; }
+    size_t References() const { return m_nRefs; }
+    size_t LostAt() const { return m_nLostAt; }
+
+  private:
+    std::string m_strEncoding;
+    std::string m_strBytes;
+    size_t m_nRefs = 0;
+    size_t m_nLostAt = 0;
+};
+
 // Halving keeps the number of conversions small when only a few characters fail.
-void ConvertWithReferences(std::string_view text, const std::string& encoding, std::string* out,
-                           size_t* nRefs) {
+bool CLegacyEncoder::Convert(std::string_view text, size_t offset, Region region) {
     std::string part;
-    if (platform::ConvertEncoding(text, "UTF-8", encoding, &part)) {
-        *out += part;
-        return;
+    if (platform::ConvertEncoding(text, "UTF-8", m_strEncoding, &part)) {
+        m_strBytes += part;
+        return true;
     }
     const size_t nCodePoints = platform::CountCodePoints(text);
-    if (nCodePoints <= 1) {
-        if (platform::ConvertEncoding(CharacterReference(text), "UTF-8", encoding, &part)) {
-            *out += part;
-        }
-        ++*nRefs;
-        return;
+    if (nCodePoints > 1) {
+        const size_t nHalf = platform::TruncateCodePoints(text, nCodePoints / 2).size();
+        return Convert(text.substr(0, nHalf), offset, region) &&
+               Convert(text.substr(nHalf), offset + nHalf, region);
     }
-    const size_t nHalf = platform::TruncateCodePoints(text, nCodePoints / 2).size();
-    ConvertWithReferences(text.substr(0, nHalf), encoding, out, nRefs);
-    ConvertWithReferences(text.substr(nHalf), encoding, out, nRefs);
+    if (region != Region::kMarkup) {
+        std::string reference = CharacterReference(text);
+        if (region == Region::kCData) reference = "]]>" + reference + "<![CDATA[";
+        if (platform::ConvertEncoding(reference, "UTF-8", m_strEncoding, &part)) {
+            m_strBytes += part;
+            ++m_nRefs;
+            return true;
+        }
+    }
+    m_nLostAt = offset;
+    return false;
 }
 
-std::string EncodeLegacy(std::string_view text, const std::string& encoding, std::string* bytes,
-                         std::string* result) {
-    std::string probe;
-    if (!platform::ConvertEncoding("", "UTF-8", encoding, &probe)) {
-        AddResult(result, "converted_from",
-                  {{"encoding", encoding}, {"msg", "unknown encoding, written as UTF-8"}});
-        bytes->assign(text);
-        return "UTF-8";
-    }
-    bytes->clear();
-    size_t nRefs = 0;
-    ConvertWithReferences(text, encoding, bytes, &nRefs);
-    AddResult(result, "converted_from", {{"encoding", "UTF-8"}, {"msg", "to " + encoding}});
-    if (nRefs > 0) {
+bool EncodeLegacy(std::string_view text, const std::string& encoding, std::string* bytes,
+                  std::string* result) {
+    if (!platform::ConvertEncoding(text, "UTF-8", encoding, bytes)) {
+        CLegacyEncoder encoder(encoding);
+        size_t start = 0;
+        for (const Segment& segment : CRegionSplitter(text).Split()) {
+            if (!encoder.Convert(text.substr(start, segment.nEnd - start), start, segment.region)) {
+                AddResult(result, "conversion_loss",
+                          {{"encoding", encoding},
+                           {"msg", "character outside text and attribute values not in encoding"},
+                           {"offset", std::to_string(encoder.LostAt())}});
+                return false;
+            }
+            start = segment.nEnd;
+        }
+        bytes->swap(encoder.Bytes());
         AddResult(result, "conversion_loss",
                   {{"encoding", encoding},
                    {"msg", "written as character references"},
-                   {"count", std::to_string(nRefs)}});
+                   {"count", std::to_string(encoder.References())}});
     }
-    return encoding;
+    AddResult(result, "converted_from", {{"encoding", "UTF-8"}, {"msg", "to " + encoding}});
+    return true;
+}
+
+// The ASCII characters that the UTF-7 reader takes as they are: the directly encoded and the
+// optionally direct characters of RFC 2152 and the white space. '+', '\', '~' and controls
+// are not among them.
+bool IsUtf7Direct(char c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return true;
+    return std::string_view("'(),-./:? \t\r\n!\"#$%&*;<=>@[]^_`{|}").find(c) !=
+           std::string_view::npos;
+}
+
+// UTF-7 that keeps every direct character plain, so that the markup and the declaration stay
+// readable as ASCII; only runs of other characters are written in base64. An encoder that
+// writes the optional characters in base64 too (as iconv does) hides the declaration.
+std::string EncodeUtf7(std::string_view text) {
+    std::string bytes;
+    for (size_t pos = 0; pos < text.size();) {
+        if (IsUtf7Direct(text[pos]) || text[pos] == '+') {
+            bytes += text[pos] == '+' ? "+-" : std::string(1, text[pos]);
+            ++pos;
+            continue;
+        }
+        size_t end = pos + 1;
+        while (end < text.size() && !IsUtf7Direct(text[end]) && text[end] != '+') ++end;
+        std::string run;
+        platform::ConvertEncoding(text.substr(pos, end - pos), "UTF-8", "UTF-7", &run);
+        bytes += run;
+        if (!run.ends_with('-')) bytes += '-';  // a direct letter or '-' may follow
+        pos = end;
+    }
+    return bytes;
+}
+
+// The form of UTF-16 to write: the declared byte order, else the order of the file it came from.
+bool IsBigEndianOutput(const std::string& encoding, int flags) {
+    if (encoding != "UTF-16") return encoding == "UTF-16BE";
+    return (flags & XmlDocument::kUtf16Be) && !(flags & XmlDocument::kUtf16Le);
+}
+
+// The canonical name of a declared encoding that can be written; empty when nothing is declared
+// or iconv does not know the encoding (such text is written as UTF-8).
+std::string KnownEncoding(std::string_view declared) {
+    const std::string encoding = CanonicalEncoding(declared);
+    if (encoding.empty() || encoding == "UTF-7" || IsUtf16Name(encoding)) return encoding;
+    std::string probe;
+    return platform::ConvertEncoding("", "UTF-8", encoding, &probe) ? encoding : "";
+}
+
+// The declaration that saving follows. The window is wider than the reader's because the stored
+// bytes may be shorter than the text: no encoding stores a character in less than a third of
+// its UTF-8 bytes ("€" takes three bytes in UTF-8 and one in code page 1252). Whether the stored
+// bytes show the declaration within the reader's window is checked after encoding.
+std::string DeclarationToWrite(std::string_view text) {
+    return FindDeclaration(text, 3 * kDeclarationWindow);
+}
+
+// The reader takes the encoding of a file from what its first 1024 bytes declare, so the bytes
+// written must show their declaration there. References for missing characters and base64 runs
+// can push it out. Text whose UTF-8 form shows no declaration in that window either is then
+// written as UTF-8, which is what the reader takes undeclared bytes for. Otherwise no form reads
+// back the same and keeps the declaration true (a UTF-8 mark in front of it makes a file that
+// XML readers reject for the contradiction), so the save fails. Returns the encoding written,
+// empty on failure.
+std::string CheckStoredDeclaration(std::string_view text, const std::string& encoding,
+                                   std::string* bytes, std::string* result) {
+    if (CanonicalEncoding(FindDeclaredEncoding(*bytes)) == encoding) return encoding;
+    if (FindDeclaredEncoding(text).empty()) {
+        AddResult(result, "converted_from",
+                  {{"encoding", "UTF-8"}, {"msg", "declaration beyond the first 1024 bytes"}});
+        bytes->assign(text);
+        return "UTF-8";
+    }
+    AddResult(result, "conversion_loss",
+              {{"encoding", encoding},
+               {"msg", "declaration not within the first 1024 bytes of the encoded text"}});
+    bytes->clear();
+    return "";
 }
 
 }  // namespace
 
 std::string FindDeclaredEncoding(std::string_view text) {
-    text = text.substr(0, kDeclarationWindow);
-    if (text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
-    size_t pos = 0;
-    while (pos < text.size() && IsSpace(text[pos])) ++pos;
-    if (text.substr(pos).starts_with("<?xml") && pos + 5 < text.size() && IsSpace(text[pos + 5])) {
-        const size_t end = text.find("?>", pos);
-        if (end == std::string_view::npos) return "";
-        std::string encoding = AttributeValue(text.substr(pos, end + 2 - pos), "encoding");
-        if (!encoding.empty()) return encoding;
-        pos = end + 2;  // an XHTML page may still name its charset in the head
-    }
-    return FindHtmlCharset(text.substr(pos));
+    return FindDeclaration(text, kDeclarationWindow);
 }
 
 bool DeclaredEncodingHolds(std::string_view documentText, std::string_view name) {
-    const std::string encoding = CanonicalEncoding(FindDeclaredEncoding(documentText));
+    const std::string encoding = KnownEncoding(DeclarationToWrite(documentText));
     if (encoding.empty() || IsUtf8Name(encoding) || IsUtf16Name(encoding) || encoding == "UTF-7")
         return true;
     std::string bytes;
-    // An encoding that iconv does not know is written as UTF-8.
-    if (!platform::ConvertEncoding("", "UTF-8", encoding, &bytes)) return true;
     return platform::ConvertEncoding(name, "UTF-8", encoding, &bytes);
 }
 
@@ -291,26 +536,39 @@ bool DecodeFileBytes(std::string_view bytes, std::string* text, std::string* res
 
 std::string EncodeFileText(std::string_view text, int flags, bool bNewFile, std::string* bytes,
                            std::string* result) {
-    const std::string declared = CanonicalEncoding(FindDeclaredEncoding(text));
-    const std::string upper = declared;
+    const std::string declared = DeclarationToWrite(text);
+    std::string encoding = KnownEncoding(declared);
+    if (encoding.empty() && !declared.empty()) {
+        AddResult(result, "converted_from",
+                  {{"encoding", declared}, {"msg", "unknown encoding, written as UTF-8"}});
+    }
     std::string_view bom;
-    std::string encoding = "UTF-8";
-    if (declared.empty() || IsUtf8Name(upper)) {
+    if (encoding.empty() || IsUtf8Name(encoding)) {
+        // What the reader finds in UTF-8 bytes is this declaration or none, and either reads
+        // them as UTF-8.
         bytes->assign(text);
         if (flags & XmlDocument::kUtf8Bom) bom = kUtf8Bom;
-    } else if (IsUtf16Name(upper)) {
-        const bool bBigEndian =
-            upper == "UTF-16BE" || (upper != "UTF-16LE" && (flags & XmlDocument::kUtf16Be) &&
-                                    !(flags & XmlDocument::kUtf16Le));
+        encoding = "UTF-8";
+    } else if (IsUtf16Name(encoding)) {
+        // Always with its mark: UTF-16 without one is recognised only by its first character.
+        const bool bBigEndian = IsBigEndianOutput(encoding, flags);
         encoding = bBigEndian ? "UTF-16BE" : "UTF-16LE";
         *bytes = EncodeUtf16(text, bBigEndian);
         AddResult(result, "converted_from", {{"encoding", "UTF-8"}, {"msg", "to " + encoding}});
         if (bBigEndian)
             AddResult(result, "endian_swap", {{"count", std::to_string(bytes->size() / 2)}});
-        const int nBomFlag = bBigEndian ? XmlDocument::kUtf16Be : XmlDocument::kUtf16Le;
-        if (flags & nBomFlag) bom = bBigEndian ? kUtf16BeBom : kUtf16LeBom;
+        bom = bBigEndian ? kUtf16BeBom : kUtf16LeBom;
     } else {
-        encoding = EncodeLegacy(text, declared, bytes, result);
+        const std::string clean = platform::SanitizeUtf8(text);
+        if (encoding == "UTF-7") {
+            *bytes = EncodeUtf7(clean);
+            AddResult(result, "converted_from", {{"encoding", "UTF-8"}, {"msg", "to UTF-7"}});
+        } else if (!EncodeLegacy(clean, encoding, bytes, result)) {
+            bytes->clear();
+            return "";
+        }
+        encoding = CheckStoredDeclaration(text, encoding, bytes, result);
+        if (encoding.empty()) return "";
     }
     if (bNewFile && !bom.empty()) bytes->insert(0, bom);
     return encoding;
@@ -341,13 +599,15 @@ bool XmlDocument::WriteTextFile(const std::string& path, const std::string& text
     const bool bNewFile = !bAppend || !platform::GetFileSize(path, &nSize) || nSize == 0;
     std::string bytes;
     const std::string encoding = xml::EncodeFileText(text, *flags, bNewFile, &bytes, result);
-    const bool bOk =
-        bAppend ? platform::AppendFileBytes(path, bytes) : platform::WriteFileAtomic(path, bytes);
+    bool bOk = !encoding.empty();  // otherwise the text cannot be stored; the file stays as it is
+    if (bOk) {
+        bOk = bAppend ? platform::AppendFileBytes(path, bytes)
+                      : platform::WriteFileAtomic(path, bytes);
+        if (!bOk) xml::AddResult(result, "file_error", {{"msg", "cannot write " + path}});
+    }
     if (bOk) {
         xml::AddResult(result, "write",
                        {{"encoding", encoding}, {"length", std::to_string(bytes.size())}});
-    } else {
-        xml::AddResult(result, "file_error", {{"msg", "cannot write " + path}});
     }
     *flags &= ~xml::kModeFlags;
     return bOk;

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/file_system.h"
@@ -103,8 +107,13 @@ TEST_F(XmlFileTest, Utf16FilesKeepTheirByteOrder) {
 
 TEST_F(XmlFileTest, Utf16WithoutMarkAndNullsAreHandled) {
     XmlDocument doc;
-    ASSERT_TRUE(doc.LoadFile(Write("u16.xml", Utf16("<r a=\"1\"/>", false))));
-    EXPECT_EQ(doc.GetText(), "<r a=\"1\"/>");
+    for (const std::string text :
+         {"<r a=\"1\"/>", "\r\n<r>\xE4\xB8\xAD</r>", " <r>\xE4\xB8\xAD</r>"}) {
+        for (bool bBigEndian : {false, true}) {
+            ASSERT_TRUE(doc.LoadFile(Write("u16.xml", Utf16(text, bBigEndian)))) << bBigEndian;
+            EXPECT_EQ(doc.GetText(), text) << bBigEndian;
+        }
+    }
     ASSERT_TRUE(doc.LoadFile(Write("nul.xml", std::string("<r a=\"1\"/>\0\0", 12))));
     EXPECT_EQ(doc.GetText(), "<r a=\"1\"/>");
     EXPECT_TRUE(HasEvent(doc, "nulls_removed count=\"2\""));
@@ -155,11 +164,6 @@ TEST_F(XmlFileTest, DeclaredNamesUseTheWindowsCodePage) {
         ASSERT_TRUE(doc.SaveFile(Path("out.xml"))) << c.label;
         EXPECT_EQ(Read("out.xml"), decl + "<r n=\"" + c.bytes + "\"/>") << c.label;
     }
-    // The observed release log: its GBK-only help text made the load stop part way.
-    XmlDocument log;
-    EXPECT_TRUE(log.LoadFile(Write("ReleaseLog.log",
-                                   "<?xml version=\"1.0\" encoding=\"gb2312\"?><HMISet>"
-                                   "<Hmi Help_Ch=\"\x81\x47 V3.0.1\"/></HMISet>")));
 }
 
 TEST(XmlEncodingTest, DeclaredEncodingHoldsAName) {
@@ -170,7 +174,6 @@ TEST(XmlEncodingTest, DeclaredEncodingHoldsAName) {
         std::string name;
         bool bHolds;
     } kCases[] = {
-        {latin, "caf\xC3\xA9", true},
         {latin, "\xE2\x82\xAC", true},  // "€" through code page 1252
         {latin, "\xE4\xB8\xAD", false},
         {gb, "\xE4\xB8\x9F", true},  // GBK-only
@@ -183,6 +186,97 @@ TEST(XmlEncodingTest, DeclaredEncodingHoldsAName) {
     };
     for (const auto& c : kCases) {
         EXPECT_EQ(xml::DeclaredEncodingHolds(c.text, c.name), c.bHolds) << c.text << " " << c.name;
+    }
+}
+
+// A character the declared encoding lacks is written as a reference in text and attribute
+// values (splitting a CDATA section around it); anywhere else the save fails and keeps the file.
+TEST_F(XmlFileTest, MissingCharactersAreReferencedOnlyWhereXmlAllowsIt) {
+    const std::string decl = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
+    const std::string zhong = "\xE4\xB8\xAD";  // not in ISO-8859-1
+    const struct {
+        std::string body;
+        std::string written;  // empty when the save must fail
+    } kCases[] = {
+        {"<r>" + zhong + "</r>", "<r>&#x4E2D;</r>"},
+        {"<r a=\"" + zhong + "\"/>", "<r a=\"&#x4E2D;\"/>"},
+        {"<r><![CDATA[<" + zhong + ">]]></r>", "<r><![CDATA[<]]>&#x4E2D;<![CDATA[>]]></r>"},
+        {"<" + zhong + "/>", ""},
+        {"<r " + zhong + "=\"1\"/>", ""},
+        {"<r a=\"1\" " + zhong + "/>", ""},
+        {"<r/><!--" + zhong + "-->", ""},
+        {"<?pi " + zhong + "?><r/>", ""},
+        {"<!DOCTYPE r [<!ENTITY e \"" + zhong + "\">]><r/>", ""},
+        {"<r>" + zhong + "</r " + zhong + ">", ""},
+    };
+    for (const auto& c : kCases) {
+        XmlDocument doc;
+        doc.SetText(decl + c.body);
+        Write("out.xml", "old");
+        EXPECT_EQ(doc.SaveFile(Path("out.xml")), !c.written.empty()) << c.body;
+        EXPECT_EQ(Read("out.xml"), c.written.empty() ? "old" : decl + c.written) << c.body;
+        EXPECT_TRUE(HasEvent(doc, "conversion_loss")) << c.body;
+    }
+}
+
+// A file's encoding is what its first 1024 bytes as stored declare; saving keeps to that rule.
+TEST_F(XmlFileTest, StoredBytesShowTheirDeclarationWithinTheFirst1024Bytes) {
+    const std::string meta = "<meta charset=\"GB2312\">";
+    const std::string smile = "\xF0\x9F\x98\x80";  // not in GB2312: a 9-byte reference
+    std::string zhong, smiles, pad(1100, ' ');
+    for (int i = 0; i < 400; ++i) zhong += "\xE4\xB8\xAD";  // 1200 bytes, 800 in GB2312
+    for (int i = 0; i < 150; ++i) smiles += smile;          // 600 bytes, 1350 as references
+    const auto page = [&](const std::string& title) {
+        return "<html><head><title>" + title + "</title>" + meta + "</head><body/></html>";
+    };
+    const struct {
+        std::string text;
+        const char* encoding;  // written; nullptr when the save must fail
+    } kCases[] = {
+        {page(zhong), "CP936"},   // declared within the window of the GB2312 bytes
+        {page(smiles), nullptr},  // references push the declaration out
+        {"<html><head><!--" + pad + "-->" + meta + "</head></html>", "UTF-8"},
+    };
+    for (const auto& c : kCases) {
+        XmlDocument doc, back;
+        doc.SetText(c.text);
+        Write("page.html", "old");
+        ASSERT_EQ(doc.SaveFile(Path("page.html")), c.encoding != nullptr) << doc.GetResult();
+        if (c.encoding == nullptr) {
+            EXPECT_EQ(Read("page.html"), "old");
+            continue;
+        }
+        EXPECT_TRUE(HasEvent(doc, std::string("write encoding=\"") + c.encoding));
+        back.LoadFile(Path("page.html"));
+        EXPECT_EQ(back.GetText(), c.text) << c.encoding;
+    }
+}
+
+// Every form the writer produces reads back as the same text.
+TEST_F(XmlFileTest, EveryWrittenEncodingReadsBackAsTheSameText) {
+    const std::string body =
+        "<r a=\"+1 ~\\ &amp;\">\xE4\xB8\xAD-\xF0\x9F\x98\x80<![CDATA[<>]]><!--c--></r>";
+    const struct {
+        const char* label;
+        int nFlags;
+        std::string prefix;  // what the file starts with
+    } kCases[] = {
+        {"UTF-16", 0, "\xFF\xFE<\0?\0"},
+        {"UTF-16", XmlDocument::kUtf16Be, "\xFE\xFF\0<\0?"},
+        {"UTF-16BE", 0, "\xFE\xFF\0<\0?"},
+        {"UTF-16LE", XmlDocument::kUtf16Be, "\xFF\xFE<\0?\0"},
+        {"utf-7", 0, "<?xml version=\"1.0\" encoding=\"utf-7\"?><r a=\"+-1 +AH4AXA-"},
+    };
+    for (const auto& c : kCases) {
+        const std::string text =
+            std::string("<?xml version=\"1.0\" encoding=\"") + c.label + "\"?>" + body;
+        XmlDocument doc, back;
+        doc.SetText(text);
+        doc.SetFlags(c.nFlags);
+        ASSERT_TRUE(doc.SaveFile(Path("out.xml"))) << c.label;
+        EXPECT_EQ(Read("out.xml").substr(0, c.prefix.size()), c.prefix) << c.label;
+        EXPECT_TRUE(back.LoadFile(Path("out.xml"))) << c.label << back.GetResult();
+        EXPECT_EQ(back.GetText(), text) << c.label;
     }
 }
 
@@ -239,46 +333,153 @@ TEST_F(XmlFileTest, MissingFileAndAppendMode) {
     EXPECT_TRUE(HasEvent(doc, "file_error"));
 }
 
+// ---- Random documents through every written encoding ----
+
+// Names and values of the random edits: markup characters and characters that some encodings
+// lack (é, €, 中, the GBK-only 丂, ソ whose Shift_JIS trail byte is '\', an emoji).
+const char* const kNames[] = {"a", "b", "\xC3\xA9", "\xE4\xB8\xAD", "\xE4\xB8\x82"};
+const char* const kValues[] = {"",
+                               "<&>\"'\t",
+                               "]]>",
+                               "+~\\-",
+                               "\xC3\xA9\xE2\x82\xAC",
+                               "\xE4\xB8\xAD\xE3\x82\xBD",
+                               "\xE4\xB8\x82",
+                               "\xF0\x9F\x98\x80"};
+const char* const kSources[] = {"<root/>",     "<root><a>x</a></root>",        "<root><a></root>",
+                                "<root/><b/>", "</x><root>< y<!--c--></root>", "<root"};
+
+void EditAtRandom(XmlDocument& doc, std::mt19937& rng) {
+    const std::string name = kNames[rng() % std::size(kNames)];
+    const std::string value = kValues[rng() % std::size(kValues)];
+    const std::function<void()> kEdits[] = {[&] { doc.InsertElement(name, value); },
+                                            [&] { doc.InsertChildElement(name, value); },
+                                            [&] { doc.SetAttribute(name, value); },
+                                            [&] { doc.SetChildAttribute(name, value); },
+                                            [&] { doc.FindChild(); },
+                                            [&] { doc.EnterElement(); },
+                                            [&] { doc.Rewind(), doc.FindSibling(); }};
+    kEdits[rng() % std::size(kEdits)]();
+}
+
+// Makes the element at path (child indices from the top) current; an empty path: none.
+void GoTo(XmlDocument& doc, const std::vector<size_t>& path) {
+    doc.Rewind();
+    for (size_t nDepth = 0; nDepth < path.size(); ++nDepth) {
+        for (size_t i = 0; i <= path[nDepth]; ++i)
+            nDepth == 0 ? doc.FindSibling() : doc.FindChild();
+        if (nDepth > 0) doc.EnterElement();
+    }
+}
+
+// The children of the element at path as navigation shows them: how many carry each name, and
+// per child its attribute values and its own children.
+std::string Describe(XmlDocument& doc, std::vector<size_t> path = {}) {
+    const bool bTop = path.empty();
+    const auto step = [&](const char* name) {
+        return bTop ? doc.FindSibling(name) : doc.FindChild(name);
+    };
+    std::string out;
+    for (const char* name : kNames) {
+        GoTo(doc, path);
+        size_t n = 0;
+        while (step(name)) ++n;
+        out += std::to_string(n) + ",";
+    }
+    for (size_t i = 0;; ++i) {
+        GoTo(doc, path);
+        for (size_t k = 0; k <= i; ++k) {
+            if (!step("")) return out;
+        }
+        out += "(";
+        for (const char* name : kNames)
+            out += (bTop ? doc.GetAttribute(name) : doc.GetChildAttribute(name)) + "|";
+        path.push_back(i);
+        out += Describe(doc, path) + ")";
+        path.pop_back();
+    }
+}
+
+// Saved text reads back the same when its encoding holds every character; otherwise the save
+// fails and writes nothing, or the elements and attribute values read back the same. Works on
+// the bytes that SaveFile writes and LoadFile reads, to keep clear of file system costs.
+TEST(XmlEncodingTest, RandomDocumentsReadBackInEveryWrittenEncoding) {
+    const struct {
+        const char* label;
+        int nFlags;
+    } kWritten[] = {{"", 0},       {"UTF-8", XmlDocument::kUtf8Bom},
+                    {"UTF-16", 0}, {"UTF-16BE", 0},
+                    {"gb2312", 0}, {"ISO-8859-1", 0},
+                    {"UTF-7", 0},  {"shift_jis", 0}};
+    for (unsigned nSeed = 0; nSeed < 60; ++nSeed) {
+        std::mt19937 rng(nSeed);
+        XmlDocument source;
+        source.SetText(kSources[nSeed % std::size(kSources)]);
+        for (int i = 0; i < 12; ++i) EditAtRandom(source, rng);
+        for (const auto& w : kWritten) {
+            const std::string decl =
+                *w.label ? std::string("<?xml version=\"1.0\" encoding=\"") + w.label + "\"?>" : "";
+            const std::string text = decl + source.GetText();
+            SCOPED_TRACE(std::string(w.label) + " seed " + std::to_string(nSeed) + ": " + text);
+            std::string bytes, result, loadedText;
+            int nFlags = 0;
+            const bool bSaved = !xml::EncodeFileText(text, w.nFlags, true, &bytes, &result).empty();
+            EXPECT_EQ(xml::DecodeFileBytes(bytes, &loadedText, &result, &nFlags), true);
+            XmlDocument saved, loaded;
+            saved.SetText(text);
+            loaded.SetText(loadedText);
+            if (xml::DeclaredEncodingHolds(text, text)) {
+                EXPECT_TRUE(bSaved);
+                EXPECT_EQ(loadedText, text);
+            } else if (!bSaved) {
+                EXPECT_EQ(bytes, "");
+            } else {
+                EXPECT_EQ(Describe(loaded), Describe(saved));
+            }
+        }
+    }
+}
+
 // ---- The program's own documents ----
 
 TEST_F(XmlFileTest, ConfigurationTemplateIsFilledAndSaved) {
-    const std::string tmpl =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- box page profile -->\r\n"
-        "<KorixSet>\r\n  <BaseSet URL2=\"http://a/\" Lang=\"en\"/>\r\n"
-        "  <Net IP=\"0.0.0.0\"></Net>\r\n</KorixSet>\r\n";
+    const std::string head =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- box page profile -->\r\n<KorixSet>\r\n";
     XmlDocument doc;
-    ASSERT_TRUE(doc.LoadFile(Write("Default.xml", tmpl)));
-    const char* kFields[][3] = {{"Net", "IP", "192.168.1.5"},
-                                {"BaseSet", "Lang", "zh"},
-                                {"Missing", "x", "y"},
-                                {"Net", "Mask", "255.255.255.0"}};
-    for (const auto& f : kFields) {
-        doc.Rewind();
-        if (doc.FindSibling() && doc.FindChild(f[0])) {
-            EXPECT_TRUE(doc.SetChildAttribute(f[1], f[2]));
-        }
-    }
+    ASSERT_TRUE(doc.LoadFile(
+        Write("Default.xml", head + "  <BaseSet URL2=\"http://a/\" Lang=\"en\"/>\r\n"
+                                    "  <Net IP=\"0.0.0.0\"></Net>\r\n</KorixSet>\r\n")));
+    ASSERT_TRUE(doc.FindSibling("KorixSet") && doc.FindChild("Net"));
+    EXPECT_TRUE(doc.SetChildAttribute("IP", "192.168.1.5"));
+    EXPECT_TRUE(doc.SetChildAttribute("Mask", "255.255.255.0"));
+    EXPECT_FALSE(doc.FindChild("Missing"));
+    doc.Rewind();
+    ASSERT_TRUE(doc.FindChild("BaseSet"));
+    EXPECT_TRUE(doc.SetChildAttribute("Lang", "\xE4\xB8\xAD"));
     ASSERT_TRUE(doc.SaveFile(Path("setup.xml")));
+
+    EXPECT_EQ(Read("setup.xml").substr(0, head.size()), head);
     XmlDocument setup;
     ASSERT_TRUE(setup.LoadFile(Path("setup.xml")));
-    ASSERT_TRUE(setup.FindSibling("KorixSet") && setup.FindChild("Net"));
+    ASSERT_TRUE(setup.FindSibling("KorixSet") && setup.FindChild("BaseSet"));
+    EXPECT_EQ(setup.GetChildAttribute("URL2"), "http://a/");
+    EXPECT_EQ(setup.GetChildAttribute("Lang"), "\xE4\xB8\xAD");
+    ASSERT_TRUE(setup.FindChild("Net"));
     EXPECT_EQ(setup.GetChildAttribute("IP"), "192.168.1.5");
     EXPECT_EQ(setup.GetChildAttribute("Mask"), "255.255.255.0");
-    setup.Rewind();
-    ASSERT_TRUE(setup.FindChild("BaseSet"));
-    EXPECT_EQ(setup.GetChildAttribute("Lang"), "zh");
-    EXPECT_EQ(setup.GetChildAttribute("URL2"), "http://a/");
+    EXPECT_FALSE(setup.FindChild());
 }
 
 TEST_F(XmlFileTest, ReleaseLogInALegacyEncoding) {
-    // "版本 V3.0.1" in GB2312.
+    // "丟版本 V3.0.1" as written on Windows: "丟" is in GBK but not in GB2312.
     const std::string bytes =
-        "<?xml version=\"1.0\" encoding=\"gb2312\"?><HMISet><Hmi Help_Ch=\"\xB0\xE6\xB1\xBE "
+        "<?xml version=\"1.0\" encoding=\"gb2312\"?><HMISet><Hmi "
+        "Help_Ch=\"\x81\x47\xB0\xE6\xB1\xBE "
         "V3.0.1\"/></HMISet>";
     XmlDocument doc;
     ASSERT_TRUE(doc.LoadFile(Write("ReleaseLog.log", bytes))) << doc.GetResult();
     ASSERT_TRUE(doc.FindSibling("HMISet") && doc.FindChild("Hmi"));
-    EXPECT_EQ(doc.GetChildAttribute("Help_Ch"), "\xE7\x89\x88\xE6\x9C\xAC V3.0.1");
+    EXPECT_EQ(doc.GetChildAttribute("Help_Ch"), "\xE4\xB8\x9F\xE7\x89\x88\xE6\x9C\xAC V3.0.1");
 }
 
 }  // namespace

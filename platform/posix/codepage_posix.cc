@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <mutex>
 
@@ -63,10 +64,30 @@ size_t CodePointUnit(std::string_view text) {
 }
 
 // Owns an iconv descriptor for one conversion.
+bool IsNamed(const std::string& name, std::string_view upper) {
+    if (name.size() != upper.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(name[i])) != upper[i]) return false;
+    }
+    return true;
+}
+
+bool IsCp1252(const std::string& name) {
+    return IsNamed(name, "CP1252") || IsNamed(name, "WINDOWS-1252");
+}
+
+// The five bytes code page 1252 leaves undefined. Windows maps them to the C1 controls of the
+// same value and back; iconv refuses them.
+bool IsCp1252Hole(unsigned char c) {
+    return c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
+}
+
 class CIconv {
   public:
     CIconv(const std::string& from, const std::string& to)
-        : m_cd(iconv_open(to.c_str(), from.c_str())) {}
+        : m_cd(iconv_open(to.c_str(), from.c_str())),
+          m_bDecode1252(IsCp1252(from) && IsNamed(to, "UTF-8")),
+          m_bEncode1252(IsNamed(from, "UTF-8") && IsCp1252(to)) {}
     ~CIconv() {
         if (IsOpen()) iconv_close(m_cd);
     }
@@ -97,6 +118,7 @@ class CIconv {
                 *pnIncompleteTail = nInLeft;
                 return false;
             }
+            if (errno == EILSEQ && TakeCp1252Hole(&pIn, &nInLeft, out)) continue;
             if (!bReplace || nInLeft == 0) return false;
             AppendUtf8(kReplacement, out);
             ++pIn, --nInLeft;
@@ -105,6 +127,22 @@ class CIconv {
     }
 
   private:
+    // Converts one code page 1252 hole at *ppIn the way Windows does; false when none is there.
+    bool TakeCp1252Hole(char** ppIn, size_t* pnInLeft, std::string* out) {
+        const auto* p = reinterpret_cast<const unsigned char*>(*ppIn);
+        if (m_bDecode1252 && IsCp1252Hole(p[0])) {
+            AppendUtf8(p[0], out);
+            ++*ppIn, --*pnInLeft;
+            return true;
+        }
+        if (m_bEncode1252 && *pnInLeft >= 2 && p[0] == 0xC2 && IsCp1252Hole(p[1])) {
+            out->push_back(static_cast<char>(p[1]));
+            *ppIn += 2, *pnInLeft -= 2;
+            return true;
+        }
+        return false;
+    }
+
     // One iconv call into a local buffer; whatever it produced is appended to *out.
     size_t Step(char** ppIn, size_t* pnInLeft, std::string* out) {
         char buffer[4096];
@@ -118,6 +156,8 @@ class CIconv {
     }
 
     iconv_t m_cd;
+    bool m_bDecode1252;
+    bool m_bEncode1252;
 };
 
 }  // namespace

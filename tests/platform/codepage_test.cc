@@ -88,6 +88,18 @@ TEST(ConvertEncoding, ConvertsBetweenNamedEncodings) {
     EXPECT_EQ(out, "\xE4\xB8\xAD\xE6\x96\x87");
 }
 
+TEST_F(CodePageTest, UndefinedCp1252BytesAreTheC1ControlsAsOnWindows) {
+    const std::string bytes = "\x80\x81\x8D\x8F\x90\x9D!";
+    const std::string text = "\xE2\x82\xAC\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D!";
+    std::string out;
+    ASSERT_TRUE(ConvertEncoding(bytes, "CP1252", "UTF-8", &out));
+    EXPECT_EQ(out, text);
+    ASSERT_TRUE(ConvertEncoding(text, "UTF-8", "windows-1252", &out));
+    EXPECT_EQ(out, bytes);
+    SetLegacyCodePage("CP1252");
+    EXPECT_EQ(AnsiToUtf8(bytes), text);
+}
+
 TEST(ConvertEncoding, FailsOnLossAndKeepsWhatWasConverted) {
     std::string out = "stale";
     EXPECT_FALSE(

@@ -1,10 +1,12 @@
 #include "support/xml_document.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
 #include "support/xml_markup.h"
 #include "support/xml_parser.h"
+#include "support/xml_text_file.h"
 
 namespace {
 
@@ -18,6 +20,29 @@ std::string BuildElement(const std::string& name, const std::string& value) {
     const bool bMarkup = value.find_first_of("<&") != std::string::npos;
     const std::string content = bMarkup ? xml::EncodeCData(value) : xml::EscapeText(value);
     return "<" + name + ">" + content + "</" + name + ">";
+}
+
+// The decoded value of the attribute in the tag text; false when the tag has no such attribute.
+bool ReadAttribute(std::string_view tag, std::string_view name, std::string* value) {
+    xml::AttributeSpan span;
+    if (!xml::FindAttribute(tag, name, false, &span)) return false;
+    *value = xml::DecodeEntities(tag.substr(span.nValueStart, span.nValueEnd - span.nValueStart));
+    return true;
+}
+
+// True when a parse sees newTag as the same tag as oldTag (same name, same end, same "/>" or ">"
+// form) and reads value back from it for name. In a tag with broken attribute syntax (a missing
+// value, a stray quote) a value written in the usual place can be taken as part of another
+// attribute; such an edit must not be made.
+bool TagKeepsValue(std::string_view oldTag, std::string_view newTag, std::string_view name,
+                   std::string_view value) {
+    const size_t gt = xml::ScanTagEnd(newTag, xml::ScanNameEnd(newTag, 1));
+    if (gt != newTag.size() - 1 || xml::TagNameAt(newTag, 0) != xml::TagNameAt(oldTag, 0) ||
+        (newTag[gt - 1] == '/') != (oldTag[oldTag.size() - 2] == '/')) {
+        return false;
+    }
+    std::string readBack;
+    return ReadAttribute(newTag, name, &readBack) && readBack == value;
 }
 
 }  // namespace
@@ -88,14 +113,19 @@ bool XmlDocument::EnterElement() {
 
 bool XmlDocument::RemoveElement() {
     if (IsFileMode() || !m_nPos) return false;
-    const xml::ElementRecord rec = m_index[m_nPos];
-    size_t end = EndOf(m_nPos);
-    while (end < m_strText.size() && xml::IsSpace(m_strText[end])) ++end;
-    m_index.Remove(m_nPos);
-    ReplaceText(rec.nParent, rec.nStart, end - rec.nStart, "");
+    const uint32_t pos = m_nPos;
+    const xml::ElementRecord rec = m_index[pos];
+    // The white space after it goes too, but never past the end of its parent.
+    const size_t limit = rec.nParent ? EndOf(rec.nParent) : m_strText.size();
+    size_t end = EndOf(pos);
+    while (end < limit && xml::IsSpace(m_strText[end])) ++end;
     m_nPos = rec.nPrev;
     m_nChild = 0;
-    return true;
+    if (!CanEditInPlace(rec.nParent)) {
+        return ReparseEdit(Edit{rec.nStart, end - rec.nStart, ""}, 0, kNoStart, nullptr);
+    }
+    m_index.Remove(pos);
+    return ReplaceText(rec.nParent, Edit{rec.nStart, end - rec.nStart, ""});
 }
 
 std::string XmlDocument::GetAttribute(const std::string& name) const {
@@ -168,16 +198,25 @@ uint32_t XmlDocument::FindNext(uint32_t parent, uint32_t after, const std::strin
     return pos;
 }
 
-std::string XmlDocument::AttributeOf(uint32_t pos, const std::string& name) const {
-    const xml::ElementRecord& rec = m_index[pos];
-    const std::string_view tag = std::string_view(m_strText).substr(rec.nStart, rec.nTagLen);
-    xml::AttributeSpan span;
-    if (!xml::FindAttribute(tag, name, false, &span)) return "";
-    return xml::DecodeEntities(tag.substr(span.nValueStart, span.nValueEnd - span.nValueStart));
+bool XmlDocument::NameFits(const std::string& name) const {
+    if (!xml::IsValidName(name)) return false;
+    // A name cannot be written as a character reference, so it must fit the declared encoding.
+    const bool bAscii = std::all_of(name.begin(), name.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return bAscii || xml::DeclaredEncodingHolds(m_strText, name);
 }
 
+std::string XmlDocument::AttributeOf(uint32_t pos, const std::string& name) const {
+    const xml::ElementRecord& rec = m_index[pos];
+    std::string value;
+    ReadAttribute(std::string_view(m_strText).substr(rec.nStart, rec.nTagLen), name, &value);
+    return value;
+}
+
+// The tag keeps its extent, name and form (TagKeepsValue checks that), so the parse of all other
+// text stays as it was and the index can follow in place even in a broken document.
 bool XmlDocument::SetAttributeOf(uint32_t pos, const std::string& name, const std::string& value) {
-    if (!xml::IsValidName(name)) return false;
+    if (!NameFits(name)) return false;
     const xml::ElementRecord rec = m_index[pos];
     const std::string_view tag = std::string_view(m_strText).substr(rec.nStart, rec.nTagLen);
     std::string newText = "\"" + xml::EscapeAttribute(value) + "\"";
@@ -201,20 +240,28 @@ bool XmlDocument::SetAttributeOf(uint32_t pos, const std::string& name, const st
         from = to;
         newText = " " + name + "=" + newText;
     }
-    if (!ReplaceText(pos, rec.nStart + from, to - from, newText)) return false;
-    m_index[pos].nTagLen += static_cast<uint32_t>(newText.size() - (to - from));
+    std::string newTag(tag);
+    newTag.replace(from, to - from, newText);
+    if (!TagKeepsValue(tag, newTag, name, value)) return false;
+    if (!ReplaceText(pos, Edit{rec.nStart + from, to - from, newText})) return false;
+    m_index[pos].nTagLen = static_cast<uint32_t>(newTag.size());
     return true;
 }
 
 uint32_t XmlDocument::InsertUnder(uint32_t parent, uint32_t after, const std::string& name,
                                   const std::string& value) {
-    if (!xml::IsValidName(name)) return 0;
+    if (!NameFits(name)) return 0;
     const std::string element = BuildElement(name, value);
     const uint32_t prev = after ? after : m_index.LastChild(parent);
     const Placement place = prev ? PlaceAfter(prev) : PlaceInside(parent);
-    const bool bWasEmptyTag = parent && (m_index[parent].nFlags & xml::ElementIndex::kEmptyTag);
-    const std::string newText = place.strBefore + element + place.strAfter;
-    if (!ReplaceText(parent, place.nOffset, place.nOldLen, newText)) return 0;
+    const Edit edit{place.nOffset, place.nOldLen, place.strBefore + element + place.strAfter};
+    const size_t nStart = place.nOffset + place.strBefore.size();
+    if (!CanEditInPlace(parent)) {
+        uint32_t pos = 0;
+        return ReparseEdit(edit, parent, nStart, &pos) ? pos : 0;
+    }
+    const bool bWasEmptyTag = m_index[parent].nFlags & xml::ElementIndex::kEmptyTag;
+    if (!ReplaceText(parent, edit)) return 0;
     if (bWasEmptyTag) {
         // "<parent/>" became "<parent>...</parent>".
         xml::ElementRecord& rec = m_index[parent];
@@ -223,7 +270,7 @@ uint32_t XmlDocument::InsertUnder(uint32_t parent, uint32_t after, const std::st
     }
     const uint32_t pos = m_index.Add();
     xml::ElementRecord& rec = m_index[pos];
-    rec.nStart = static_cast<uint32_t>(place.nOffset + place.strBefore.size());
+    rec.nStart = static_cast<uint32_t>(nStart);
     rec.nLen = static_cast<uint32_t>(element.size());
     rec.nTagLen = value.empty() ? rec.nLen : static_cast<uint32_t>(name.size() + 2);
     if (value.empty()) rec.nFlags |= xml::ElementIndex::kEmptyTag;
@@ -241,7 +288,11 @@ XmlDocument::Placement XmlDocument::PlaceInside(uint32_t parent) const {
         return Placement{m_strText.size(), 0, bNewLine ? "" : "\n", "\n"};
     }
     const xml::ElementRecord& rec = m_index[parent];
-    if (rec.nFlags & xml::ElementIndex::kUnended) return Placement{EndOf(parent), 0, "\n", ""};
+    // An unended element runs to where an ancestor closes or to the end of the text, which may lie
+    // in an unterminated comment; right after its start tag is always outside such markup.
+    if (rec.nFlags & xml::ElementIndex::kUnended) {
+        return Placement{rec.nStart + rec.nTagLen, 0, "\n", ""};
+    }
     const std::string indent = IndentOf(rec.nStart);
     const size_t contentStart = rec.nStart + rec.nTagLen;
     if (rec.nFlags & xml::ElementIndex::kEmptyTag) {
@@ -262,10 +313,48 @@ XmlDocument::Placement XmlDocument::PlaceInside(uint32_t parent) const {
     return Placement{endTag, 0, "\n" + indent + "\t", "\n" + indent};
 }
 
-bool XmlDocument::ReplaceText(uint32_t context, size_t offset, size_t oldLen,
-                              std::string_view newText) {
-    if (m_strText.size() - oldLen + newText.size() > kMaxTextLen) return false;
-    m_strText.replace(offset, oldLen, newText);
-    m_index.AdjustForEdit(context, offset, oldLen, newText.size());
+bool XmlDocument::CanEditInPlace(uint32_t parent) const {
+    return parent && !(m_index[0].nFlags & xml::ElementIndex::kNotWellFormed);
+}
+
+bool XmlDocument::Fits(const Edit& edit) const {
+    return m_strText.size() - edit.nOldLen + edit.strNew.size() <= kMaxTextLen;
+}
+
+bool XmlDocument::ReplaceText(uint32_t context, const Edit& edit) {
+    if (!Fits(edit)) return false;
+    m_strText.replace(edit.nOffset, edit.nOldLen, edit.strNew);
+    m_index.AdjustForEdit(context, edit.nOffset, edit.nOldLen, edit.strNew.size());
+    return true;
+}
+
+size_t XmlDocument::StartAfter(uint32_t pos, const Edit& edit) const {
+    if (!pos) return kNoStart;
+    const size_t start = m_index[pos].nStart;
+    if (start < edit.nOffset) return start;
+    if (start >= edit.nOffset + edit.nOldLen) return start - edit.nOldLen + edit.strNew.size();
+    return kNoStart;
+}
+
+bool XmlDocument::ReparseEdit(const Edit& edit, uint32_t parent, size_t nNewStart, uint32_t* pNew) {
+    if (!Fits(edit)) return false;
+    std::string text = m_strText;
+    text.replace(edit.nOffset, edit.nOldLen, edit.strNew);
+    xml::ElementIndex index;
+    std::string problems;  // an edit adds nothing to the result text
+    xml::ParseDocument(text, &index, &problems);
+    const auto refind = [&](uint32_t pos) {
+        const size_t start = StartAfter(pos, edit);
+        return start == kNoStart ? 0 : index.FindStart(start);
+    };
+    if (nNewStart != kNoStart) {
+        *pNew = index.FindStart(nNewStart);
+        if (!*pNew || index[*pNew].nParent != refind(parent)) return false;
+    }
+    m_nParent = refind(m_nParent);
+    m_nPos = refind(m_nPos);
+    m_nChild = refind(m_nChild);
+    m_strText = std::move(text);
+    m_index = std::move(index);
     return true;
 }

@@ -1,7 +1,9 @@
 // The one XML document class for every XML file the program reads or writes. It keeps the
 // whole document as text plus an index of its elements, and navigates with three positions:
 // the parent, the current element and the current child. Edits change the text in place and
-// keep the index in step. All text crossing this interface is UTF-8.
+// keep the index equal to what a fresh parse of the new text would give, in broken documents as
+// well; an edit that cannot be made that way is refused and changes nothing. All text crossing
+// this interface is UTF-8.
 #pragma once
 
 #include <cstdint>
@@ -52,17 +54,21 @@ class XmlDocument {
     bool FindChild(const std::string& name = "");
     // The current element becomes the parent and the current child the current element.
     bool EnterElement();
-    // Deletes the current element with the white space after it; the previous sibling becomes
-    // current (none when it was the first).
+    // Deletes the current element with the white space after it (within its parent); the previous
+    // sibling becomes current (none when it was the first).
     bool RemoveElement();
 
-    // Attribute values are decoded on reading and escaped on writing.
+    // Attribute values are decoded on reading and escaped on writing. A set that the tag would not
+    // read back as given (broken attribute syntax around it) is refused, as is a name that the
+    // encoding the document declares cannot hold.
     std::string GetAttribute(const std::string& name) const;
     std::string GetChildAttribute(const std::string& name) const;
     bool SetAttribute(const std::string& name, const std::string& value);
     bool SetChildAttribute(const std::string& name, const std::string& value);
     // Adds <name>value</name> after the current element (after the last sibling when there is
-    // none) and makes it current; InsertChildElement does the same one level down.
+    // none) and makes it current; InsertChildElement does the same one level down. Refused when
+    // a parse would not find the new element there: after an unended element everything up to
+    // where that one is closed belongs to it.
     bool InsertElement(const std::string& name, const std::string& value);
     bool InsertChildElement(const std::string& name, const std::string& value);
 
@@ -80,6 +86,13 @@ class XmlDocument {
         std::string strBefore;
         std::string strAfter;
     };
+    // One text change: [nOffset, nOffset + nOldLen) becomes strNew.
+    struct Edit {
+        size_t nOffset = 0;
+        size_t nOldLen = 0;
+        std::string strNew;
+    };
+    static constexpr size_t kNoStart = static_cast<size_t>(-1);
 
     bool IsFileMode() const { return (m_nFlags & (kReadFile | kWriteFile)) != 0; }
     bool AssignText(std::string text);
@@ -88,13 +101,30 @@ class XmlDocument {
     uint32_t EndOf(uint32_t pos) const { return m_index[pos].nStart + m_index[pos].nLen; }
     std::string IndentOf(size_t offset) const;
     uint32_t FindNext(uint32_t parent, uint32_t after, const std::string& name) const;
+    bool NameFits(const std::string& name) const;
     std::string AttributeOf(uint32_t pos, const std::string& name) const;
     bool SetAttributeOf(uint32_t pos, const std::string& name, const std::string& value);
     uint32_t InsertUnder(uint32_t parent, uint32_t after, const std::string& name,
                          const std::string& value);
     Placement PlaceAfter(uint32_t prev) const;
     Placement PlaceInside(uint32_t parent) const;
-    bool ReplaceText(uint32_t context, size_t offset, size_t oldLen, std::string_view newText);
+
+    // Two ways to keep the index in step with an edit. In a well-formed document every element
+    // is closed by its own end tag, so a whole element added or removed below the root changes
+    // nothing else: the index is updated in place (ReplaceText; context is the element whose
+    // content changes). In a broken document the structure after an edit can depend on the
+    // broken parts (an unended element takes in what is added at its end, an unterminated
+    // comment swallows it), and edits at the top level change whether the document is well
+    // formed; there ReparseEdit parses the edited text afresh.
+    bool CanEditInPlace(uint32_t parent) const;
+    bool Fits(const Edit& edit) const;
+    bool ReplaceText(uint32_t context, const Edit& edit);
+    // Where the start tag of pos lies after the edit; kNoStart for none or when it is replaced.
+    size_t StartAfter(uint32_t pos, const Edit& edit) const;
+    // A parse numbers its records anew, so the held positions are found again by the offsets of
+    // their start tags. With nNewStart given, the element starting there must come out as a
+    // child of parent, else nothing changes and the result is false; *pNew receives it.
+    bool ReparseEdit(const Edit& edit, uint32_t parent, size_t nNewStart, uint32_t* pNew);
 
     std::string m_strText;
     std::string m_strResult;

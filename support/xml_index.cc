@@ -78,6 +78,14 @@ uint32_t ElementIndex::LastChild(uint32_t parent) const {
     return last;
 }
 
+uint32_t ElementIndex::FindStart(size_t nStart) const {
+    for (size_t pos = 1; pos < m_nCount; ++pos) {
+        const ElementRecord& rec = (*this)[static_cast<uint32_t>(pos)];
+        if ((rec.nFlags & kUsed) && rec.nStart == nStart) return static_cast<uint32_t>(pos);
+    }
+    return 0;
+}
+
 void ElementIndex::AdjustForEdit(uint32_t context, size_t nOffset, size_t nOldLen, size_t nNewLen) {
     const uint32_t nDelta = static_cast<uint32_t>(nNewLen - nOldLen);  // wraps for shrinking
     const size_t nAfter = nOffset + nOldLen;

@@ -47,6 +47,8 @@ class ElementIndex {
     // Takes pos and everything below it out of the tree and frees the records.
     void Remove(uint32_t pos);
     uint32_t LastChild(uint32_t parent) const;
+    // The element whose start tag begins at nStart; 0 when there is none.
+    uint32_t FindStart(size_t nStart) const;
 
     // Keeps offsets in step after the text range [nOffset, nOffset + nOldLen) was replaced by
     // nNewLen characters inside element context: context and its ancestors change length,

@@ -97,12 +97,21 @@ size_t Parser::OnStartTag(size_t lt) {
     return gt + 1;
 }
 
+// An end tag is "</", a name, optional white space and ">". Anything else is recorded and the
+// walk goes on at the first character that does not fit, so that a '<' there starts a tag of
+// its own, as it would in any text that an edit puts around it.
 size_t Parser::OnEndTag(size_t lt) {
-    const std::string_view name = TagNameAt(m_text, lt);
-    const size_t gt = m_text.find('>', lt + 2 + name.size());
-    if (gt == kStop) {
+    const size_t nameEnd = ScanNameEnd(m_text, lt + 2);
+    if (lt + 2 >= m_text.size() || !IsNameStart(m_text[lt + 2])) {
+        Problem("first_tag_syntax", lt);
+        return lt + 2;
+    }
+    const std::string_view name = m_text.substr(lt + 2, nameEnd - (lt + 2));
+    size_t gt = nameEnd;
+    while (gt < m_text.size() && IsSpace(m_text[gt])) ++gt;
+    if (gt == m_text.size() || m_text[gt] != '>') {
         Problem("unterminated_tag_syntax", lt, name);
-        return kStop;
+        return gt;
     }
     const auto open = m_openNames.find(name);
     size_t depth = (open == m_openNames.end() || open->second == 0) ? 0 : m_aOpen.size();

@@ -50,6 +50,9 @@ TEST(XmlParseTest, EachProblemIsNamedInTheResult) {
         {"<r>< a/></r>", "first_tag_syntax"},
         {"<r><a b=\"1></r>", "unterminated_tag_syntax"},
         {"<r><?pi </r>", "unterminated_tag_syntax"},
+        {"<r></r<>", "unterminated_tag_syntax tagname=\"r\" offset=\"3\""},
+        {"<r></r x>", "unterminated_tag_syntax tagname=\"r\""},
+        {"<r></ r>", "first_tag_syntax offset=\"3\""},
         {"", "no_root_element"},
         {"just text", "no_root_element"},
     };
@@ -178,6 +181,47 @@ TEST(XmlAttributeTest, AddingToATagKeepsItsClosingForm) {
     EXPECT_FALSE(doc.SetChildAttribute("", "v"));
 }
 
+TEST(XmlAttributeTest, SetIsRefusedWhenTheTagWouldNotReadItBack) {
+    const struct {
+        const char* tag;
+        const char* name;
+        bool bSet;
+    } kCases[] = {
+        {"<c a=/>", "x", false},  // x="v" would be read as the value of a
+        {"<c a=/>", "a", true},
+        {"<c a=\"1\"\" b=\"/>", "x", false},  // a stray quote opens a value up to the new one
+        {"<c a=\"1\"\" b=\"/>", "b", false},
+        {"<c 'q' x=\"1\"/>", "x", true},
+        {"<c flag/>", "flag", true},
+    };
+    for (const auto& c : kCases) {
+        XmlDocument doc;
+        doc.SetText(std::string("<r>") + c.tag + "</r>");
+        ASSERT_TRUE(doc.FindChild("c"));
+        EXPECT_EQ(doc.SetChildAttribute(c.name, "v"), c.bSet) << c.tag << " " << c.name;
+        if (!c.bSet) {
+            EXPECT_EQ(doc.GetText(), std::string("<r>") + c.tag + "</r>");
+            continue;
+        }
+        XmlDocument fresh;
+        fresh.SetText(doc.GetText());
+        ASSERT_TRUE(fresh.FindChild("c"));
+        EXPECT_EQ(fresh.GetChildAttribute(c.name), "v") << doc.GetText();
+    }
+}
+
+TEST(XmlAttributeTest, NamesMustFitTheDeclaredEncoding) {
+    const std::string text = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r/>";
+    XmlDocument doc;
+    ASSERT_TRUE(doc.SetText(text));
+    ASSERT_TRUE(doc.FindSibling());
+    EXPECT_FALSE(doc.SetAttribute("\xE4\xB8\xAD", "v"));  // would be written as &#x4E2D;
+    EXPECT_FALSE(doc.InsertChildElement("\xE4\xB8\xAD", ""));
+    EXPECT_EQ(doc.GetText(), text);
+    EXPECT_TRUE(doc.SetAttribute("\xC3\xA9", "\xE4\xB8\xAD"));  // values are escaped on saving
+    EXPECT_TRUE(doc.InsertChildElement("\xC3\xA9", ""));
+}
+
 // ---- Editing ----
 
 TEST(XmlEditTest, InsertChildIntoEmptyAndFilledElements) {
@@ -281,59 +325,90 @@ TEST(XmlEditTest, PositionsStayValidAfterEditsElsewhere) {
     EXPECT_EQ(nChildren, 200);
 }
 
-// The ids of every element below the current level, nested as in the document.
+// The ids and "x" values of every element below the current level, nested as in the document.
 std::string Tree(XmlDocument doc) {
     std::string out;
     while (doc.FindSibling()) {
         XmlDocument below = doc;
         below.EnterElement();
-        out += "[" + doc.GetAttribute("id") + Tree(below) + "]";
+        out += "[" + doc.GetAttribute("id") + "=" + doc.GetAttribute("x") + Tree(below) + "]";
     }
     return out;
 }
 
+// One step of the edit tests, named by a letter; new elements and values carry the id. After
+// it, every attribute that was set reads back and the index describes the text as a fresh parse
+// of it does.
+void Step(XmlDocument& doc, char op, const std::string& id, const std::string& value) {
+    if (op == '0') doc.Rewind();
+    if (op == 's') doc.FindSibling();
+    if (op == 'c') doc.FindChild();
+    if (op == 'e') doc.EnterElement();
+    if (op == 'r') doc.RemoveElement();
+    const bool bSet = (op == 'a' && doc.SetAttribute("x", value)) ||
+                      (op == 'b' && doc.SetChildAttribute("x", value));
+    const bool bAdded = (op == 'i' && doc.InsertElement("e", value)) ||
+                        (op == 'j' && doc.InsertChildElement("f", ""));
+    EXPECT_EQ(bSet ? (op == 'a' ? doc.GetAttribute("x") : doc.GetChildAttribute("x")) : value,
+              value);
+    EXPECT_TRUE(!bAdded ||
+                (op == 'i' ? doc.SetAttribute("id", id) : doc.SetChildAttribute("id", id)));
+    XmlDocument fresh, copy = doc;
+    fresh.SetText(doc.GetText());
+    copy.Rewind();
+    EXPECT_EQ(Tree(copy), Tree(fresh)) << op << " -> " << doc.GetText();
+    EXPECT_TRUE(platform::IsValidUtf8(doc.GetText())) << doc.GetText();
+}
+
+TEST(XmlEditTest, EditsOnBrokenStructureLandWhereAParseFindsThem) {
+    const struct {
+        const char* source;
+        const char* script;
+        const char* text;
+        const char* ids;  // current and child afterwards
+    } kCases[] = {
+        // Whatever follows an unended element up to where it is closed belongs to it.
+        {"<r id=\"r\"><a id=\"a\"><b id=\"b\"/></r>", "cei",
+         "<r id=\"r\"><a id=\"a\"><b id=\"b\"/></r>", "a,"},
+        // Removing an unended element takes all it runs over, and nothing outside its parent.
+        {"<r id=\"r\">\n <a id=\"a\">\xC3\xA9 \n", "si0cer", "<r id=\"r\">\n ", ","},
+        // An unterminated comment would swallow what is added at the end of the text.
+        {"<r id=\"r\"><a id=\"a\"/><!-- x", "si", "<r id=\"r\"><a id=\"a\"/><!-- x", "r,"},
+        {"<r id=\"r\">t<!-- x", "sj", "<r id=\"r\">\n<f id=\"1\"/>t<!-- x", "r,1"},
+        // "</r<>" is no end tag, so r is unended and a new child goes after its start tag.
+        {"<r id=\"r\"></r<>", "sj", "<r id=\"r\">\n<f id=\"1\"/></r<>", "r,1"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.source);
+        XmlDocument doc;
+        doc.SetText(c.source);
+        for (size_t i = 0; c.script[i]; ++i) Step(doc, c.script[i], std::to_string(i), "v");
+        EXPECT_EQ(doc.GetText(), c.text);
+        EXPECT_EQ(doc.GetAttribute("id") + "," + doc.GetChildAttribute("id"), c.ids);
+    }
+}
+
 TEST(XmlEditTest, RandomEditsKeepTheIndexEqualToAFreshParse) {
+    const char* const kSources[] = {
+        "<r id=\"r\">\n  <a id=\"a\"/>\n  <b id=\"b\">t<c id='c'/></b>\n</r>",
+        "<r id=\"r\">\n  <a id=\"a\">\n  <b id=\"b\">t<c id='c'/></b>\n</r>",
+        "<r id=\"r\"><a id=\"a\"/></x>\n<b id=\"b\">\xE4\xB8\xAD</b></r> \xC3\xA9",
+        "<r id=\"r\">\n <b id=\"b\"></r<>\n<c id=\"c\"/>",
+        "<r id=\"r\"><c id=\"c\" a=/><d id=\"d\" a=\"1\"\" b=\"/></r>",
+        "<r id=\"r\"/>\n<s id=\"s\"><t id=\"t\"/></s>\xC3\xA9",
+        "<r id=\"r\">\xC3\xA9<a id=\"a\">\xE4\xB8\xAD\n<!-- x",
+    };
     std::mt19937 rng(20261207);
     int nId = 0;
-    for (int nRun = 0; nRun < 40; ++nRun) {
-        XmlDocument doc;
-        ASSERT_TRUE(
-            doc.SetText("<r id=\"r\">\n  <a id=\"a\"/>\n  <b id=\"b\">t<c id='c'/></b>\n</r>"));
-        for (int nStep = 0; nStep < 50; ++nStep) {
-            const std::string id = std::to_string(++nId);
-            const std::string value = nStep % 3 ? "v" + id : "<&\"]]>\n";
-            switch (rng() % 9) {
-                case 0:
-                    doc.Rewind();
-                    break;
-                case 1:
-                    doc.FindSibling();
-                    break;
-                case 2:
-                    doc.FindChild();
-                    break;
-                case 3:
-                    doc.EnterElement();
-                    break;
-                case 4:
-                    doc.RemoveElement();
-                    break;
-                case 5:
-                    doc.SetAttribute("x", value);
-                    break;
-                case 6:
-                    doc.SetChildAttribute("x", value);
-                    break;
-                case 7:
-                    doc.InsertElement("e", value) && doc.SetAttribute("id", id);
-                    break;
-                default:
-                    doc.InsertChildElement("f", "") && doc.SetChildAttribute("id", id);
+    for (const char* source : kSources) {
+        SCOPED_TRACE(source);
+        for (int nRun = 0; nRun < 20; ++nRun) {
+            XmlDocument doc;
+            doc.SetText(source);
+            for (int nStep = 0; nStep < 40 && !testing::Test::HasFailure(); ++nStep) {
+                const std::string id = std::to_string(++nId);
+                Step(doc, "0scerabij"[rng() % 9], id, nStep % 3 ? "v" + id : "<&\"]]>\n");
             }
-            XmlDocument fresh, copy = doc;
-            fresh.SetText(doc.GetText());
-            copy.Rewind();
-            ASSERT_EQ(Tree(copy), Tree(fresh)) << doc.GetText();
         }
     }
 }

@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()

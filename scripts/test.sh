@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: once in a normal build, once under the address and
-# undefined-behaviour sanitizers.
+# undefined-behaviour sanitizers; then, when clang is there, runs every fuzz target briefly.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -13,3 +13,8 @@ echo "== sanitizer build"
 "$root/scripts/build.sh" "$root/build-asan" -DZELVO_BUILD_TESTS=ON -DZELVO_SANITIZE=ON
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure --no-tests=error -j2 --timeout 600)
+
+if command -v clang++ >/dev/null 2>&1; then
+  echo "== fuzz build (20 s per target)"
+  "$root/scripts/fuzz.sh" 20
+fi

@@ -1,0 +1,1 @@
+ +16399999999999999-1abcx22China Standard Time21

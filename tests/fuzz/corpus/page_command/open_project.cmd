@@ -1,0 +1,1 @@
+14/tmp/project.zcpj

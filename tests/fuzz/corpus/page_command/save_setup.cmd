@@ -1,0 +1,1 @@
+0BaseSetURL2http://127.0.0.1/xNetIp10.0.0.1

@@ -1,0 +1,1 @@
+0BaseSetURL2

@@ -1,0 +1,1 @@
+19cafepass19étéx20home19nameless

@@ -1,0 +1,176 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets into corpus/<target>/ beside this script.
+
+The seeds are small hand-made inputs that reach the interesting syntax of each parser; the
+fuzzer grows its own corpus from them elsewhere. Run again after changing a seed here.
+"""
+import pathlib
+import shutil
+
+US = b"\x1f"  # field separator inside one record
+RS = b"\x1e"  # record separator
+SEP = b"\x02"  # the page's own field separator
+
+HERE = pathlib.Path(__file__).resolve().parent
+
+
+def utf16le(text, bom=True):
+    return (b"\xff\xfe" if bom else b"") + text.encode("utf-16-le")
+
+
+def utf16be(text, bom=True):
+    return (b"\xfe\xff" if bom else b"") + text.encode("utf-16-be")
+
+
+# Edit script steps of the XML target: the first byte of a step picks the operation (modulo
+# 9), the next bytes the name (modulo 11) and the value (modulo 8) from the target's tables.
+REWIND, SIBLING, CHILD, ENTER, SET_ATTR, SET_CHILD_ATTR, INSERT, INSERT_CHILD, REMOVE = range(9)
+
+
+def edits(*steps):
+    return bytes(b for step in steps for b in step) + US
+
+
+KORIX = (
+    '<?xml version="1.0" encoding="UTF-8"?>\n<KorixSet>\n'
+    '  <BaseSet URL2="http://127.0.0.1/home" Name="a"/>\n'
+    '  <Net Ip="1.1.1.1"><Inner Ip="0"/></Net>\n</KorixSet>\n'
+)
+WIFI = (
+    '<?xml version="1.0" encoding="UTF-8"?>\n<WifiList>\n'
+    '\t<wifi Name="home" Psw="x"/>\n\t<wifi Name="office" Psw="y"/>\n</WifiList>\n'
+)
+
+XML_SEEDS = {
+    "utf8_declared.xml": KORIX.encode(),
+    "utf8_edits.xml": edits(
+        (SIBLING, 0), (CHILD, 0), (SET_CHILD_ATTR, 1, 2), (INSERT_CHILD, 3, 6),
+        (ENTER,), (SET_ATTR, 5, 7), (INSERT, 2, 0), (REMOVE,),
+    ) + KORIX.encode(),
+    "utf8_bom_wifi.xml": edits(
+        (SIBLING, 0), (CHILD, 4), (CHILD, 4), (ENTER,), (REMOVE,), (REMOVE,),
+        (INSERT, 4, 3), (SET_ATTR, 5, 5),
+    ) + b"\xef\xbb\xbf" + WIFI.encode(),
+    "utf16le_bom.xml": utf16le('<?xml version="1.0" encoding="UTF-16"?>\n<a x="\u00e9">'
+                               "\u4e2d\u6587<b/></a>\n"),
+    "utf16be_bom.xml": utf16be('<?xml version="1.0" encoding="UTF-16"?>\r\n<a><b y=\'1\'/></a>'),
+    "utf16le_no_mark.xml": utf16le("<a><b>text</b></a>", bom=False),
+    "latin1.xml": edits((SIBLING, 0), (INSERT_CHILD, 1, 5), (SET_ATTR, 1, 5)) +
+    b'<?xml version="1.0" encoding="ISO-8859-1"?>\n<doc name="caf\xe9">na\xefve</doc>\n',
+    "gb2312.xml": edits((SIBLING, 0), (INSERT_CHILD, 2, 7)) +
+    '<?xml version="1.0" encoding="GB2312"?>\n<root t="\u4e2d">\u6587\u5b57</root>\n'.encode(
+        "gb2312"),
+    "ansi_undeclared.xml": b"<list>\n  <item v=\"\x80\x93\">\xe4\xf6\xfc</item>\n</list>\n",
+    "cdata_entities.xml": edits((SIBLING, 0), (CHILD, 0), (ENTER,), (INSERT, 3, 4), (REMOVE,)) +
+    b"<?xml version='1.0'?>\n<!-- note -->\n<?pi data?>\n<r a='1 &amp; 2' b=\"&#x4E2D;&lt;\">"
+    b"<![CDATA[<not> & ]]]]><![CDATA[>]]><e>&unknown; &#65;</e></r>\n",
+    "broken_tags.xml": edits((SIBLING, 0), (CHILD, 0), (SET_CHILD_ATTR, 2, 1), (INSERT_CHILD, 1, 1),
+                             (ENTER,), (REMOVE,)) +
+    b"<a><b><c x=\"1>\"></b><d flag e=x/></a><f>",
+    "html_meta.html": b"<!DOCTYPE html>\n<html><head><meta http-equiv=\"Content-Type\" "
+    b"content=\"text/html; charset=windows-1251\"></head><body>\xcf\xf0\xe8</body></html>\n",
+    "empty_elements.xml": edits((SIBLING, 0), (INSERT_CHILD, 1, 0), (INSERT_CHILD, 2, 1),
+                                (CHILD, 0), (ENTER,), (INSERT_CHILD, 3, 2), (REMOVE,),
+                                (REWIND,), (INSERT, 3, 0)) +
+    b"<top/>\n",
+    "unknown_encoding.xml": b'<?xml version="1.0" encoding="no-such-charset"?><x a="\xc3\xa9"/>',
+}
+
+INI_BODY = (
+    "; settings\n[HMI]\noem=1\nname = ZELVO\nbro=\"Chrome\"\n\n[Other]\nkey=v\n"
+)
+
+
+def ini(section, key, value, section2, key2, body):
+    return US.join(part.encode() if isinstance(part, str) else part
+                   for part in (section, key, value, section2, key2, body))
+
+
+INI_SEEDS = {
+    "lf_existing_key.ini": ini("HMI", "name", "Box", "Other", "oem", INI_BODY),
+    "crlf_new_key.ini": ini("hmi", "lang", "en", "OTHER", "KEY",
+                            INI_BODY.replace("\n", "\r\n")),
+    "new_section.ini": ini("Fresh", "first", "0", "HMI", "bro", INI_BODY),
+    "missing_file.ini": ini("HMI", "first", "1", "HMI", "oem", ""),
+    "bare_cr_inside.ini": ini("A", "b", "2", "A", "c", "[A]\rb=1\r\nc=3\n"),
+    "utf16_mark.ini": ini("HMI", "name", "\u4e2d", "HMI", "oem",
+                          utf16le("[HMI]\r\noem=1\r\nname=a\r\n")),
+    "utf8_mark.ini": ini("HMI", "oem", "7", "HMI", "name",
+                         b"\xef\xbb\xbf[HMI]\nname=x\noem=1\n"),
+    "quotes_comments.ini": ini(" HMI ", " bro ", "Firefox", "HMI", "q",
+                               "[HMI]\n;bro=no\n  bro  =  'Edge'  \nq=\"a\"\n"),
+    "duplicate_sections.ini": ini("S", "k2", "-42", "s", "k",
+                                  "[S]\nk=1\n[T]\nx=1\n[S]\nk2=2\n"),
+    "no_final_eol.ini": ini("S", "new", "v", "S", "k", "[S]\nk=1"),
+    "refused_key.ini": ini("S", ";k", "v", "S", "[k", "[S]\n;k=1\n[k=2\n"),
+}
+
+STRING_SEEDS = {
+    "plain.properties": b"alert_title=Notice\ndetect_failed=Cannot reach the replaceBox\n",
+    "bom_crlf.properties": b"\xef\xbb\xbfkey=value\r\nsecond=two\r\n",
+    "comments.properties": b"# header\nkey=val # trailing\n#key2=x\nkey3=a=b\nnoequals\n=empty\n",
+    "duplicates.properties": b"k=first\nk=second\nreplaceBox=replaceBoxreplaceBox\n",
+    "utf8.properties": "title=\u4e2d\u6587\nq=\"quoted\"\n".encode(),
+}
+
+CONNECTION = ("<connection><type>CLIENT</type><name>{}</name><port>5001</port>"
+              "<status><state>UP</state></status></connection>")
+
+TNL_SEEDS = {
+    "list.xml": ('<proto version="6.0"><operation type="GETLIST">' + CONNECTION.format("a") +
+                 CONNECTION.format("b &amp; c") + "</operation></proto>").encode(),
+    "list_two_operations.xml": ('<proto><operation type="GETLIST">' + CONNECTION.format("x") +
+                                '</operation><operation type="GETLIST">' +
+                                CONNECTION.format("y&#9;z&#13;") + "</operation></proto>").encode(),
+    "status.xml": ('<?xml version="1.0"?>\n<proto version="6.0">\n <operation type="GETSTAT">\n'
+                   "  <connection><name>a</name><status><state>IDLE</state><bytes>12</bytes>"
+                   "</status></connection>\n </operation>\n</proto>\n").encode(),
+    "error.xml": b'<proto><operation type="ERROR"><message>no</message></operation></proto>',
+    "no_name.xml": b'<proto><operation type="GETLIST"><connection><type>UDP</type>'
+                   b"</connection></operation></proto>",
+    "no_type.xml": b"<proto><operation/></proto>",
+    "broken.xml": b'<proto><operation type="GETLIST"><connection><name>a</name>',
+    "cdata_mixed.xml": b'<proto><operation type="GETLIST"><connection><name>a<![CDATA[<b>]]>'
+                       b"<i>c</i></name></connection></operation></proto>",
+}
+
+PAGE_SEEDS = {
+    "save_setup.cmd": b"0" + US + b"BaseSet" + SEP + b"URL2" + SEP + b"http://127.0.0.1/x" + SEP
+    + b"Net" + SEP + b"Ip" + SEP + b"10.0.0.1" + SEP,
+    "save_setup_incomplete.cmd": b"0" + US + b"BaseSet" + SEP + b"URL2" + SEP,
+    "write_setup.cmd": b"9" + US + b"Net" + SEP + b"Ip" + SEP + b"<&\">" + SEP,
+    "wifi.cmd": RS.join([b"19" + US + b"cafe" + SEP + b"pass" + SEP,
+                         b"19" + US + "\u00e9t\u00e9".encode() + SEP + b"x",
+                         b"20" + US + b"home", b"19" + US + SEP + b"nameless"]),
+    "open_project.cmd": b"14" + US + US + b"/tmp/project.zcpj",
+    "save_project.cmd": b"15" + US + b"secret" + US + b"/tmp/" + b"p" * 300,
+    "cancelled_dialogs.cmd": RS.join([b"14", b"15" + US + b"pw"]),
+    "link.cmd": RS.join([b"11" + US + b"LocalNetwork", b"12" + US + b"192.168.1.5",
+                         b"12" + US, b"10" + US + b" -3"]),
+    "numbers.cmd": RS.join([b" +16" + US + b"3", b"99999999999999", b"-1", b"abc" + US + b"x",
+                            b"22" + US + b"China Standard Time", b"21"]),
+    "pass_through.cmd": RS.join([b"7" + US + b"COM3,9600", b"8", b"2", b"13"]),
+}
+
+CORPORA = {
+    "xml_document": XML_SEEDS,
+    "ini_profile": INI_SEEDS,
+    "string_file": STRING_SEEDS,
+    "tnl_reply": TNL_SEEDS,
+    "page_command": PAGE_SEEDS,
+}
+
+
+def main():
+    for target, seeds in CORPORA.items():
+        folder = HERE / "corpus" / target
+        shutil.rmtree(folder, ignore_errors=True)
+        folder.mkdir(parents=True)
+        assert len(seeds) <= 15, target
+        for name, data in seeds.items():
+            assert len(data) < 2048, name
+            (folder / name).write_bytes(data)
+
+
+if __name__ == "__main__":
+    main()

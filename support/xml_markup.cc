@@ -165,6 +165,24 @@ size_t ScanTagEnd(std::string_view text, size_t pos) {
     return std::string_view::npos;
 }
 
+size_t ScanDoctypeEnd(std::string_view text, size_t lt) {
+    size_t nDepth = 0;
+    for (size_t i = lt + 9; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"' || c == '\'') {
+            i = text.find(c, i + 1);
+            if (i == std::string_view::npos) break;
+        } else if (c == '[') {
+            ++nDepth;
+        } else if (c == ']' && nDepth > 0) {
+            --nDepth;
+        } else if (c == '>' && nDepth == 0) {
+            return i + 1;
+        }
+    }
+    return std::string_view::npos;
+}
+
 bool FindAttribute(std::string_view tag, std::string_view name, bool bIgnoreCase,
                    AttributeSpan* span) {
     size_t pos = ScanNameEnd(tag, tag.empty() ? 0 : 1);

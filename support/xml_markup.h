@@ -29,6 +29,11 @@ std::string_view TagNameAt(std::string_view text, size_t pos);
 // npos when the tag is not terminated.
 size_t ScanTagEnd(std::string_view text, size_t pos);
 
+// Offset just past the '>' that ends the document type declaration starting with '<' at lt;
+// npos when none does. The internal subset in brackets and quoted literals may hold '>' of
+// their own.
+size_t ScanDoctypeEnd(std::string_view text, size_t lt);
+
 // One attribute inside a tag, as offsets into the tag text. For a quoted value the value range
 // excludes the quotes, and bQuoted tells that one quote stands on each side of it.
 struct AttributeSpan {

@@ -143,23 +143,9 @@ size_t Parser::OnExclamation(size_t lt) {
 }
 
 size_t Parser::OnDoctype(size_t lt) {
-    // The internal subset in brackets may hold '>' of its own declarations.
-    size_t nDepth = 0;
-    for (size_t i = lt + 9; i < m_text.size(); ++i) {
-        const char c = m_text[i];
-        if (c == '"' || c == '\'') {
-            i = m_text.find(c, i + 1);
-            if (i == kStop) break;
-        } else if (c == '[') {
-            ++nDepth;
-        } else if (c == ']' && nDepth > 0) {
-            --nDepth;
-        } else if (c == '>' && nDepth == 0) {
-            return i + 1;
-        }
-    }
-    Problem("doctype_tag_syntax", lt);
-    return kStop;
+    const size_t end = ScanDoctypeEnd(m_text, lt);
+    if (end == kStop) Problem("doctype_tag_syntax", lt);
+    return end;
 }
 
 size_t Parser::SkipPast(size_t from, std::string_view terminator, std::string_view problem,

@@ -254,6 +254,7 @@ uint32_t XmlDocument::InsertUnder(uint32_t parent, uint32_t after, const std::st
     const std::string element = BuildElement(name, value);
     const uint32_t prev = after ? after : m_index.LastChild(parent);
     const Placement place = prev ? PlaceAfter(prev) : PlaceInside(parent);
+    if (place.nOffset == kNoPlace) return 0;
     const Edit edit{place.nOffset, place.nOldLen, place.strBefore + element + place.strAfter};
     const size_t nStart = place.nOffset + place.strBefore.size();
     if (!CanEditInPlace(parent)) {
@@ -298,6 +299,8 @@ XmlDocument::Placement XmlDocument::PlaceInside(uint32_t parent) const {
     if (rec.nFlags & xml::ElementIndex::kEmptyTag) {
         size_t slash = contentStart - 2;
         while (slash > rec.nStart + 1 && xml::IsSpace(m_strText[slash - 1])) --slash;
+        // A broken tag such as <x//> would still end in '/' with its last one taken away.
+        if (m_strText[slash - 1] == '/') return Placement{kNoPlace, 0, "", ""};
         return Placement{slash, contentStart - slash, ">\n" + indent + "\t",
                          "\n" + indent + "</" + std::string(NameOf(parent)) + ">"};
     }

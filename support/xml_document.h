@@ -80,6 +80,7 @@ class XmlDocument {
   private:
     // Where new text goes for an insertion: the range [nOffset, nOffset + nOldLen) is replaced
     // by strBefore + element + strAfter.
+    static constexpr size_t kNoPlace = static_cast<size_t>(-1);  // nothing can go there
     struct Placement {
         size_t nOffset = 0;
         size_t nOldLen = 0;

@@ -303,7 +303,9 @@ std::string EncodeFileText(std::string_view text, int flags, bool bNewFile, std:
         // What the reader finds in UTF-8 bytes is this declaration or none, and either reads
         // them as UTF-8.
         bytes->assign(text);
-        if (flags & XmlDocument::kUtf8Bom) bom = kUtf8Bom;
+        // A reader takes a leading U+FEFF for the mark, so text that starts with one keeps it
+        // only behind a mark of its own.
+        if ((flags & XmlDocument::kUtf8Bom) || text.starts_with(kUtf8Bom)) bom = kUtf8Bom;
         encoding = "UTF-8";
     } else if (IsUtf16Name(encoding)) {
         // Always with its mark: UTF-16 without one is recognised only by its first character.

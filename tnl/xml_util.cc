@@ -1,12 +1,16 @@
 #include "tnl/xml_util.h"
 
 #include <sstream>
+#include <utility>
 
 namespace tnl {
 
 namespace {
 
 constexpr unsigned kSerializeFlags = pugi::format_raw | pugi::format_no_declaration;
+// Text of blanks alone is kept where it is an element's only content (a name of " "), and
+// dropped between elements, where it is layout.
+constexpr unsigned kParseFlags = pugi::parse_default | pugi::parse_ws_pcdata_single;
 
 // Visits each step of a '/'-separated path; stops when fnStep returns an empty node. An empty
 // step anywhere (a leading, doubled or trailing '/') selects nothing, so "type/" is not "type".
@@ -32,20 +36,37 @@ void AppendText(const pugi::xml_node& node, std::string* text) {
     }
 }
 
+// Length of the comment, processing instruction or CDATA section at the start of text (0 for
+// anything else); these are copied as they are, apart from carriage returns in CDATA.
+size_t LiteralMarkupLength(std::string_view text) {
+    for (const auto& [open, close] : {std::pair<std::string_view, std::string_view>{"<!--", "-->"},
+                                      {"<?", "?>"},
+                                      {"<![CDATA[", "]]>"}}) {
+        if (!text.starts_with(open)) continue;
+        const size_t nClose = text.find(close, open.size());
+        return nClose == std::string_view::npos ? text.size() : nClose + close.size();
+    }
+    return 0;
+}
+
 // pugixml writes tabs in attribute values and carriage returns in text as they are; a reader
 // then turns them into blanks and line feeds. Written as character references they survive.
-// format_raw puts no tab or carriage return of its own into the output.
-std::string ProtectTabsAndReturns(const std::string& xml) {
+// Inside CDATA a reference is literal text: a carriage return there ends the section around its
+// reference instead. format_raw puts no tab or carriage return of its own into the output.
+std::string ProtectTabsAndReturns(std::string_view xml) {
     std::string strOut;
     strOut.reserve(xml.size());
-    for (char c : xml) {
-        if (c == '\t') {
-            strOut += "&#9;";
-        } else if (c == '\r') {
-            strOut += "&#13;";
-        } else {
-            strOut += c;
+    for (size_t i = 0; i < xml.size();) {
+        if (const size_t nLiteral = LiteralMarkupLength(xml.substr(i)); nLiteral > 0) {
+            const bool bCData = xml.substr(i).starts_with("<![CDATA[");
+            for (char c : xml.substr(i, nLiteral)) {
+                strOut += (bCData && c == '\r') ? "]]>&#13;<![CDATA[" : std::string(1, c);
+            }
+            i += nLiteral;
+            continue;
         }
+        const char c = xml[i++];
+        strOut += c == '\t' ? "&#9;" : c == '\r' ? "&#13;" : std::string(1, c);
     }
     return strOut;
 }
@@ -54,7 +75,7 @@ std::string ProtectTabsAndReturns(const std::string& xml) {
 
 Status ParseXml(std::string_view text, pugi::xml_document* doc) {
     pugi::xml_parse_result result =
-        doc->load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
+        doc->load_buffer(text.data(), text.size(), kParseFlags, pugi::encoding_utf8);
     if (result.status == pugi::status_out_of_memory) return kOutOfMemory;
     if (!result || !doc->document_element()) return kNotFound;
     return kOk;

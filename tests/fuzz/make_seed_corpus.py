@@ -74,6 +74,9 @@ XML_SEEDS = {
                                 (REWIND,), (INSERT, 3, 0)) +
     b"<top/>\n",
     "unknown_encoding.xml": b'<?xml version="1.0" encoding="no-such-charset"?><x a="\xc3\xa9"/>',
+    # Inputs the fuzzer once failed on, kept as regressions.
+    "found_double_slash_empty_tag.xml": b'\x01\x00\x07\x01\x01\x1f<x//>',
+    "found_doubled_bom_utf16.xml": b'\xff\xfe\xff\xfe<\x00a\x00/\x00>\x00',
 }
 
 INI_BODY = (
@@ -132,6 +135,11 @@ TNL_SEEDS = {
     "broken.xml": b'<proto><operation type="GETLIST"><connection><name>a</name>',
     "cdata_mixed.xml": b'<proto><operation type="GETLIST"><connection><name>a<![CDATA[<b>]]>'
                        b"<i>c</i></name></connection></operation></proto>",
+    # Inputs the fuzzer once failed on, kept as regressions.
+    "found_cdata_tab_in_name.xml": b'<proto><operation type="GETLIST"><connection><name>'
+                                   b"<![CDATA[a\tb\rc]]></name></connection></operation></proto>",
+    "found_blank_name_by_reference.xml": b'<proto><operation type="GETLIST"><connection><name>'
+                                         b"&#32;</name></connection></operation></proto>",
 }
 
 PAGE_SEEDS = {
@@ -166,7 +174,7 @@ def main():
         folder = HERE / "corpus" / target
         shutil.rmtree(folder, ignore_errors=True)
         folder.mkdir(parents=True)
-        assert len(seeds) <= 15, target
+        assert len(seeds) <= 20, target
         for name, data in seeds.items():
             assert len(data) < 2048, name
             (folder / name).write_bytes(data)

@@ -377,6 +377,8 @@ TEST(XmlEditTest, EditsOnBrokenStructureLandWhereAParseFindsThem) {
         {"<r id=\"r\">t<!-- x", "sj", "<r id=\"r\">\n<f id=\"1\"/>t<!-- x", "r,1"},
         // "</r<>" is no end tag, so r is unended and a new child goes after its start tag.
         {"<r id=\"r\"></r<>", "sj", "<r id=\"r\">\n<f id=\"1\"/></r<>", "r,1"},
+        // "<r//>" cannot be opened for a child without changing what else the tag says.
+        {"<r id=\"r\"//>", "sj", "<r id=\"r\"//>", "r,"},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.source);

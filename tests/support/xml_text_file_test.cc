@@ -68,6 +68,15 @@ TEST_F(XmlFileTest, Utf8MarkIsReadAndWrittenBack) {
     EXPECT_EQ(Read("marked_out.xml"), kBom + kCafe);
     EXPECT_EQ(Read("plain_out.xml"), kCafe);
     EXPECT_TRUE(HasEvent(marked, "write encoding=\"UTF-8\""));
+    // Text that itself starts with U+FEFF keeps it behind a mark of its own.
+    XmlDocument doubled;
+    ASSERT_TRUE(doubled.LoadFile(Write("doubled.xml", kBom + kBom + kCafe)));
+    ASSERT_TRUE(doubled.SetText(kBom + kCafe) && doubled.SaveFile(Path("doubled_out.xml")));
+    ASSERT_TRUE(doubled.SetText(kBom + kCafe));
+    doubled.SetFlags(0);
+    ASSERT_TRUE(doubled.SaveFile(Path("unmarked_out.xml")));
+    EXPECT_EQ(Read("doubled_out.xml"), kBom + kBom + kCafe);
+    EXPECT_EQ(Read("unmarked_out.xml"), kBom + kBom + kCafe);
 }
 
 TEST_F(XmlFileTest, UndeclaredLegacyBytesAreReadInTheAnsiCodePageAndSavedAsUtf8) {

@@ -50,7 +50,7 @@ for target in "${targets[@]}"; do
 done
 wait
 
-failed=0
+failed=0 passed=0 failures=0
 for target in "${targets[@]}"; do
   log="$build/logs/$target.log"
   # The engine's own count; in fork mode only its progress lines ("#N: ...") have it.
@@ -69,5 +69,7 @@ for target in "${targets[@]}"; do
     verdict="nothing found"
   fi
   printf '%-14s %12s executions  %s\n' "$target" "${runs:-0}" "$verdict"
+  if [ "$verdict" = "nothing found" ]; then passed=$((passed + 1)); else failures=$((failures + 1)); fi
 done
+echo "fuzz: $passed passed, $failures failed"
 exit "$failed"

@@ -1,5 +1,6 @@
 #include "tnl/xml_util.h"
 
+#include <algorithm>
 #include <sstream>
 #include <utility>
 
@@ -49,10 +50,41 @@ size_t LiteralMarkupLength(std::string_view text) {
     return 0;
 }
 
-// pugixml writes tabs in attribute values and carriage returns in text as they are; a reader
-// then turns them into blanks and line feeds. Written as character references they survive.
-// Inside CDATA a reference is literal text: a carriage return there ends the section around its
-// reference instead. format_raw puts no tab or carriage return of its own into the output.
+// Offset just past the '>' of the tag that starts at lt (quoted values may hold '>').
+size_t TagEnd(std::string_view xml, size_t lt) {
+    for (size_t i = lt + 1; i < xml.size(); ++i) {
+        if (xml[i] == '"' || xml[i] == '\'') {
+            i = xml.find(xml[i], i + 1);
+            if (i == std::string_view::npos) break;
+        } else if (xml[i] == '>') {
+            return i + 1;
+        }
+    }
+    return xml.size();
+}
+
+bool IsBlankRun(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// Appends text, writing as references the characters a reader would not give back: tabs and
+// carriage returns always, and every character of a run of blanks alone, which a reader drops
+// as layout when it stands between elements.
+void AppendProtected(std::string_view text, bool bBlankRun, std::string* out) {
+    for (char c : text) {
+        if (bBlankRun || c == '\t' || c == '\r') {
+            *out += "&#" + std::to_string(static_cast<int>(c)) + ";";
+        } else {
+            *out += c;
+        }
+    }
+}
+
+// pugixml writes tabs in attribute values, carriage returns in text and text of blanks alone as
+// they are; a reader then turns them into blanks, line feeds or nothing. Written as character
+// references they survive. Inside CDATA a reference is literal text: a carriage return there
+// ends the section around its reference instead. format_raw puts no white space of its own
+// into the output.
 std::string ProtectTabsAndReturns(std::string_view xml) {
     std::string strOut;
     strOut.reserve(xml.size());
@@ -65,8 +97,11 @@ std::string ProtectTabsAndReturns(std::string_view xml) {
             i += nLiteral;
             continue;
         }
-        const char c = xml[i++];
-        strOut += c == '\t' ? "&#9;" : c == '\r' ? "&#13;" : std::string(1, c);
+        const bool bTag = xml[i] == '<';
+        const size_t end = bTag ? TagEnd(xml, i) : std::min(xml.find('<', i), xml.size());
+        const std::string_view piece = xml.substr(i, end - i);
+        AppendProtected(piece, !bTag && IsBlankRun(piece), &strOut);
+        i = end;
     }
     return strOut;
 }

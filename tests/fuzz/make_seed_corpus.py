@@ -140,6 +140,9 @@ TNL_SEEDS = {
                                    b"<![CDATA[a\tb\rc]]></name></connection></operation></proto>",
     "found_blank_name_by_reference.xml": b'<proto><operation type="GETLIST"><connection><name>'
                                          b"&#32;</name></connection></operation></proto>",
+    "found_blank_text_between_elements.xml": b'<proto><operation type="GETLIST"><connection>'
+                                             b"<name>a<b/>&#10;&#10;<c/>d</name></connection>"
+                                             b"</operation></proto>",
 }
 
 PAGE_SEEDS = {

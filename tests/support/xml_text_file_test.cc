@@ -2,11 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <iterator>
-#include <random>
 #include <string>
-#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/file_system.h"
@@ -340,113 +336,6 @@ TEST_F(XmlFileTest, MissingFileAndAppendMode) {
     EXPECT_EQ(Read("log.xml"), kBom + "<r/>\n<r/>\n");  // the mark only on the empty file
     EXPECT_FALSE(doc.SaveFile(Path("no/such/dir/x.xml")));
     EXPECT_TRUE(HasEvent(doc, "file_error"));
-}
-
-// ---- Random documents through every written encoding ----
-
-// Names and values of the random edits: markup characters and characters that some encodings
-// lack (é, €, 中, the GBK-only 丂, ソ whose Shift_JIS trail byte is '\', an emoji).
-const char* const kNames[] = {"a", "b", "\xC3\xA9", "\xE4\xB8\xAD", "\xE4\xB8\x82"};
-const char* const kValues[] = {"",
-                               "<&>\"'\t",
-                               "]]>",
-                               "+~\\-",
-                               "\xC3\xA9\xE2\x82\xAC",
-                               "\xE4\xB8\xAD\xE3\x82\xBD",
-                               "\xE4\xB8\x82",
-                               "\xF0\x9F\x98\x80"};
-const char* const kSources[] = {"<root/>",     "<root><a>x</a></root>",        "<root><a></root>",
-                                "<root/><b/>", "</x><root>< y<!--c--></root>", "<root"};
-
-void EditAtRandom(XmlDocument& doc, std::mt19937& rng) {
-    const std::string name = kNames[rng() % std::size(kNames)];
-    const std::string value = kValues[rng() % std::size(kValues)];
-    const std::function<void()> kEdits[] = {[&] { doc.InsertElement(name, value); },
-                                            [&] { doc.InsertChildElement(name, value); },
-                                            [&] { doc.SetAttribute(name, value); },
-                                            [&] { doc.SetChildAttribute(name, value); },
-                                            [&] { doc.FindChild(); },
-                                            [&] { doc.EnterElement(); },
-                                            [&] { doc.Rewind(), doc.FindSibling(); }};
-    kEdits[rng() % std::size(kEdits)]();
-}
-
-// Makes the element at path (child indices from the top) current; an empty path: none.
-void GoTo(XmlDocument& doc, const std::vector<size_t>& path) {
-    doc.Rewind();
-    for (size_t nDepth = 0; nDepth < path.size(); ++nDepth) {
-        for (size_t i = 0; i <= path[nDepth]; ++i)
-            nDepth == 0 ? doc.FindSibling() : doc.FindChild();
-        if (nDepth > 0) doc.EnterElement();
-    }
-}
-
-// The children of the element at path as navigation shows them: how many carry each name, and
-// per child its attribute values and its own children.
-std::string Describe(XmlDocument& doc, std::vector<size_t> path = {}) {
-    const bool bTop = path.empty();
-    const auto step = [&](const char* name) {
-        return bTop ? doc.FindSibling(name) : doc.FindChild(name);
-    };
-    std::string out;
-    for (const char* name : kNames) {
-        GoTo(doc, path);
-        size_t n = 0;
-        while (step(name)) ++n;
-        out += std::to_string(n) + ",";
-    }
-    for (size_t i = 0;; ++i) {
-        GoTo(doc, path);
-        for (size_t k = 0; k <= i; ++k) {
-            if (!step("")) return out;
-        }
-        out += "(";
-        for (const char* name : kNames)
-            out += (bTop ? doc.GetAttribute(name) : doc.GetChildAttribute(name)) + "|";
-        path.push_back(i);
-        out += Describe(doc, path) + ")";
-        path.pop_back();
-    }
-}
-
-// Saved text reads back the same when its encoding holds every character; otherwise the save
-// fails and writes nothing, or the elements and attribute values read back the same. Works on
-// the bytes that SaveFile writes and LoadFile reads, to keep clear of file system costs.
-TEST(XmlEncodingTest, RandomDocumentsReadBackInEveryWrittenEncoding) {
-    const struct {
-        const char* label;
-        int nFlags;
-    } kWritten[] = {{"", 0},       {"UTF-8", XmlDocument::kUtf8Bom},
-                    {"UTF-16", 0}, {"UTF-16BE", 0},
-                    {"gb2312", 0}, {"ISO-8859-1", 0},
-                    {"UTF-7", 0},  {"shift_jis", 0}};
-    for (unsigned nSeed = 0; nSeed < 60; ++nSeed) {
-        std::mt19937 rng(nSeed);
-        XmlDocument source;
-        source.SetText(kSources[nSeed % std::size(kSources)]);
-        for (int i = 0; i < 12; ++i) EditAtRandom(source, rng);
-        for (const auto& w : kWritten) {
-            const std::string decl =
-                *w.label ? std::string("<?xml version=\"1.0\" encoding=\"") + w.label + "\"?>" : "";
-            const std::string text = decl + source.GetText();
-            SCOPED_TRACE(std::string(w.label) + " seed " + std::to_string(nSeed) + ": " + text);
-            std::string bytes, result, loadedText;
-            int nFlags = 0;
-            const bool bSaved = !xml::EncodeFileText(text, w.nFlags, true, &bytes, &result).empty();
-            EXPECT_EQ(xml::DecodeFileBytes(bytes, &loadedText, &result, &nFlags), true);
-            XmlDocument saved, loaded;
-            saved.SetText(text);
-            loaded.SetText(loadedText);
-            if (xml::DeclaredEncodingHolds(text, text)) {
-                EXPECT_TRUE(bSaved);
-                EXPECT_EQ(loadedText, text);
-            } else if (!bSaved) {
-                EXPECT_EQ(bytes, "");
-            } else {
-                EXPECT_EQ(Describe(loaded), Describe(saved));
-            }
-        }
-    }
 }
 
 // ---- The program's own documents ----

@@ -1,0 +1,212 @@
+// IPv4 sockets over BSD sockets.
+#include <arpa/inet.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+
+#include "platform/net_socket.h"
+
+namespace platform {
+namespace {
+
+thread_local int t_nLastError = 0;
+
+bool Fail() {
+    t_nLastError = errno;
+    return false;
+}
+
+bool MakeAddress(const std::string& strAddress, uint16_t nPort, sockaddr_in* pAddr) {
+    *pAddr = sockaddr_in{};
+    pAddr->sin_family = AF_INET;
+    pAddr->sin_port = htons(nPort);
+    return inet_pton(AF_INET, strAddress.c_str(), &pAddr->sin_addr) == 1;
+}
+
+std::string AddressText(const in_addr& addr) {
+    char sz[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &addr, sz, sizeof(sz));
+    return sz;
+}
+
+bool SetBlocking(SocketHandle s, bool bBlocking) {
+    const int nFlags = fcntl(s, F_GETFL, 0);
+    if (nFlags < 0) return Fail();
+    const int nNew = bBlocking ? (nFlags & ~O_NONBLOCK) : (nFlags | O_NONBLOCK);
+    return fcntl(s, F_SETFL, nNew) == 0 || Fail();
+}
+
+// Waits for a non-blocking connect: true when it completed without a pending error.
+bool WaitConnected(SocketHandle s, unsigned nTimeoutMs) {
+    pollfd pfd{s, POLLOUT, 0};
+    if (poll(&pfd, 1, static_cast<int>(nTimeoutMs)) != 1) return Fail();
+    int nError = 0;
+    socklen_t nLen = sizeof(nError);
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, &nError, &nLen) != 0) return Fail();
+    t_nLastError = nError;
+    return nError == 0;
+}
+
+timeval ToTimeval(unsigned nMs) {
+    return timeval{static_cast<time_t>(nMs / 1000), static_cast<suseconds_t>(nMs % 1000) * 1000};
+}
+
+std::vector<std::string> SplitAddressList(const std::string& text) {
+    std::vector<std::string> list;
+    std::string item;
+    for (char c : text + ",") {
+        if (c != ',' && c != ';') {
+            if (c != ' ') item += c;
+        } else if (!item.empty()) {
+            list.push_back(item);
+            item.clear();
+        }
+    }
+    return list;
+}
+
+std::mutex g_testAddressMutex;
+std::optional<std::vector<std::string>> g_testAddresses;
+
+std::vector<std::string> SystemAddresses() {
+    std::vector<std::string> list;
+    ifaddrs* pList = nullptr;
+    if (getifaddrs(&pList) != 0) return list;
+    for (ifaddrs* p = pList; p != nullptr; p = p->ifa_next) {
+        if (p->ifa_addr == nullptr || p->ifa_addr->sa_family != AF_INET) continue;
+        const in_addr addr = reinterpret_cast<sockaddr_in*>(p->ifa_addr)->sin_addr;
+        // The adapters' addresses, as a lookup of the host name gives them: no loopback.
+        if ((ntohl(addr.s_addr) >> 24) == 127) continue;
+        list.push_back(AddressText(addr));
+    }
+    freeifaddrs(pList);
+    return list;
+}
+
+}  // namespace
+
+SocketHandle ConnectTcp(const std::string& strAddress, uint16_t nPort, unsigned nTimeoutMs) {
+    sockaddr_in addr;
+    if (!MakeAddress(strAddress, nPort, &addr)) {
+        t_nLastError = EINVAL;
+        return kInvalidSocket;
+    }
+    const SocketHandle s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        Fail();
+        return kInvalidSocket;
+    }
+    bool bConnected = SetBlocking(s, false);
+    if (bConnected && connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+        bConnected = errno == EINPROGRESS ? WaitConnected(s, nTimeoutMs) : Fail();
+    }
+    if (bConnected && SetBlocking(s, true)) return s;
+    close(s);
+    return kInvalidSocket;
+}
+
+bool SetSocketTimeouts(SocketHandle s, unsigned nReceiveMs, unsigned nSendMs) {
+    const timeval receive = ToTimeval(nReceiveMs);
+    const timeval send = ToTimeval(nSendMs);
+    return (setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &receive, sizeof(receive)) == 0 &&
+            setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &send, sizeof(send)) == 0) ||
+           Fail();
+}
+
+long SocketSend(SocketHandle s, const void* pData, size_t nLength) {
+    const ssize_t n = send(s, pData, nLength, MSG_NOSIGNAL);
+    if (n < 0) Fail();
+    return static_cast<long>(n);
+}
+
+long SocketReceive(SocketHandle s, void* pBuffer, size_t nLength) {
+    ssize_t n;
+    do {
+        n = recv(s, pBuffer, nLength, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) Fail();
+    return static_cast<long>(n);
+}
+
+int WaitReadable(SocketHandle s, unsigned nTimeoutMs) {
+    pollfd pfd{s, POLLIN, 0};
+    const int n = poll(&pfd, 1, static_cast<int>(nTimeoutMs));
+    if (n < 0) Fail();
+    return n < 0 ? -1 : (n > 0 ? 1 : 0);
+}
+
+void CloseSocket(SocketHandle s) {
+    if (s != kInvalidSocket) close(s);
+}
+
+int LastSocketError() { return t_nLastError; }
+
+SocketHandle OpenBroadcastSocket(uint16_t nPort, int nBufferBytes) {
+    const SocketHandle s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        Fail();
+        return kInvalidSocket;
+    }
+    const int nOn = 1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(nPort);
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    // Buffer sizes are a wish; the system may grant less.
+    setsockopt(s, SOL_SOCKET, SO_RCVBUF, &nBufferBytes, sizeof(nBufferBytes));
+    setsockopt(s, SOL_SOCKET, SO_SNDBUF, &nBufferBytes, sizeof(nBufferBytes));
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof(nOn));
+    if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
+        setsockopt(s, SOL_SOCKET, SO_BROADCAST, &nOn, sizeof(nOn)) != 0) {
+        Fail();
+        close(s);
+        return kInvalidSocket;
+    }
+    return s;
+}
+
+bool SendDatagram(SocketHandle s, const std::string& strAddress, uint16_t nPort,
+                  const void* pData, size_t nLength) {
+    sockaddr_in addr;
+    if (!MakeAddress(strAddress, nPort, &addr)) return false;
+    const ssize_t n =
+        sendto(s, pData, nLength, 0, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    return n == static_cast<ssize_t>(nLength) || Fail();
+}
+
+long ReceiveDatagram(SocketHandle s, void* pBuffer, size_t nLength, std::string* pSender) {
+    sockaddr_in from{};
+    socklen_t nFromLen = sizeof(from);
+    const ssize_t n =
+        recvfrom(s, pBuffer, nLength, 0, reinterpret_cast<sockaddr*>(&from), &nFromLen);
+    if (n < 0) {
+        Fail();
+        return -1;
+    }
+    *pSender = AddressText(from.sin_addr);
+    return static_cast<long>(n);
+}
+
+std::vector<std::string> GetLocalIpv4Addresses() {
+    {
+        std::lock_guard<std::mutex> lock(g_testAddressMutex);
+        if (g_testAddresses) return *g_testAddresses;
+    }
+    if (const char* pEnv = std::getenv("ZELVO_LOCAL_ADDRESSES")) return SplitAddressList(pEnv);
+    return SystemAddresses();
+}
+
+void SetLocalAddressesForTesting(std::vector<std::string> addresses) {
+    std::lock_guard<std::mutex> lock(g_testAddressMutex);
+    g_testAddresses = std::move(addresses);
+}
+
+}  // namespace platform

@@ -1,0 +1,157 @@
+// The box's USB device: scan, open and close, and the report framing of the command channel.
+#include "box/hid_scan.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+uint32_t g_nUsbReadTimeout = 2000;
+
+namespace {
+
+const unsigned kWriteTimeoutMs = 2000;
+const uint32_t kReadTimeoutMs = 2000;
+const uint32_t kLongReadTimeoutMs = 4000;  // after data with 'E','D' as bytes 1 and 2
+
+// A whole decimal text that fits an int.
+bool ParseDecimal(std::string_view text, int* pnValue) {
+    const char* pEnd = text.data() + text.size();
+    const auto [pStop, ec] = std::from_chars(text.data(), pEnd, *pnValue);
+    return !text.empty() && text.front() != '-' && ec == std::errc() && pStop == pEnd;
+}
+
+// Bytes 1 and 2 of the data are 'E','D'; only bytes within the data are looked at.
+bool AsksForLongReplies(const char* pData, size_t nLength) {
+    return nLength >= 3 && pData[1] == 'E' && pData[2] == 'D';
+}
+
+// A device without numbered reports delivers the payload alone; moves it behind a report
+// number 0 so that every report has the 1025-byte form. A shorter report leaves the rest of
+// the cleared buffer as zeros.
+void NormaliseReport(unsigned char* pReport, size_t nRead) {
+    if (nRead >= HidScan::kReportSize) return;
+    std::memmove(pReport + 1, pReport, nRead);
+    pReport[0] = 0;
+}
+
+}  // namespace
+
+std::string UsbLocationText(const std::string& strUsbParentName) {
+    const std::string_view name(strUsbParentName);
+    const size_t nDash = name.find('-');
+    if (nDash == std::string_view::npos) return std::string();
+    int nBus = 0, nPort = 0;
+    if (!ParseDecimal(name.substr(0, nDash), &nBus)) return std::string();
+    std::string_view ports = name.substr(nDash + 1);
+    while (true) {  // every port on the path must be a number; the last one is kept
+        const size_t nDot = ports.find('.');
+        if (!ParseDecimal(ports.substr(0, nDot), &nPort)) return std::string();
+        if (nDot == std::string_view::npos) break;
+        ports.remove_prefix(nDot + 1);
+    }
+    char szText[64];
+    std::snprintf(szText, sizeof(szText), "USB(%d)HUB(%d)", nPort, nBus);
+    return szText;
+}
+
+HidScan::~HidScan() {
+    CloseHandles();
+}
+
+int HidScan::FindDevice() {
+    int nFound = 0;
+    for (const platform::CHidDeviceInfo& info : platform::EnumerateHidDevices()) {
+        if (info.strDevicePath.size() > kMaxTextLength) continue;
+        std::printf("VID:%0X, PID:%0X\r\n", info.nVendor, info.nProduct);
+        if (info.nVendor != kBoxVendor || info.nProduct != kBoxProduct) continue;
+        std::printf("find device!\r\n");
+        if (info.strUsbParentName.empty()) continue;
+        std::printf("begin GetLocalPath!\r\n");
+        const std::string strLocation = UsbLocationText(info.strUsbParentName);
+        if (strLocation.empty()) continue;
+        if (!m_bOpened) {
+            m_strLocation = strLocation;
+            m_strDevicePath = info.strDevicePath;
+        }
+        std::printf("DeviceName : %s \r\n", strLocation.c_str());
+        nFound = 1;
+    }
+    std::fflush(stdout);
+    return nFound;
+}
+
+bool HidScan::Open() {
+    if (m_bOpened) return true;
+    CloseHandles();  // handles left by a half-failed open
+    m_hRead = platform::OpenHidDevice(m_strDevicePath, false);
+    m_hWrite = platform::OpenHidDevice(m_strDevicePath, true);
+    m_bOpened = m_hRead != platform::kInvalidHidHandle && m_hWrite != platform::kInvalidHidHandle;
+    return m_bOpened;
+}
+
+void HidScan::Close() {
+    m_bOpened = false;
+    m_strLocation.clear();
+    m_strDevicePath.clear();
+    CloseHandles();
+}
+
+void HidScan::CloseHandles() {
+    platform::CloseHidDevice(m_hRead);
+    platform::CloseHidDevice(m_hWrite);
+    m_hRead = platform::kInvalidHidHandle;
+    m_hWrite = platform::kInvalidHidHandle;
+}
+
+long HidScan::Write(const char* pData, size_t nLength) {
+    if (nLength > 0 && m_hWrite == platform::kInvalidHidHandle) return -1;
+    // Cleared once: payload bytes after a short last chunk keep what the chunk before left.
+    unsigned char report[kReportSize] = {};
+    size_t nWritten = 0;
+    while (nWritten < nLength) {
+        const size_t nChunk = std::min(kPayloadSize, nLength - nWritten);
+        std::memcpy(report + 1, pData + nWritten, nChunk);
+        g_nUsbReadTimeout = kReadTimeoutMs;
+        const int nSent = platform::WriteHidReport(m_hWrite, report, kReportSize, kWriteTimeoutMs);
+        if (nSent != static_cast<int>(kReportSize)) return -1;
+        nWritten += nChunk;
+    }
+    if (AsksForLongReplies(pData, nLength)) g_nUsbReadTimeout = kLongReadTimeoutMs;
+    return static_cast<long>(nWritten);
+}
+
+long HidScan::Read(char* pBuffer, size_t nLength) {
+    if (m_hRead == platform::kInvalidHidHandle) return 0;
+    size_t nDelivered = 0;
+    while (nDelivered < nLength) {
+        unsigned char report[kReportSize] = {};
+        const int nRead = platform::ReadHidReport(m_hRead, report, kReportSize, g_nUsbReadTimeout);
+        if (nRead <= 0) break;
+        NormaliseReport(report, static_cast<size_t>(nRead));
+        const size_t nTake = std::min(nLength - nDelivered, kPayloadSize);
+        std::memcpy(pBuffer + nDelivered, report + 1, nTake);
+        nDelivered += nTake;
+    }
+    return static_cast<long>(nDelivered);
+}
+
+bool HidScan::Send(const char* pData, size_t nLength, size_t* pnCount) {
+    *pnCount = 0;
+    if (!m_bOpened) return false;
+    const long nWritten = Write(pData, nLength);
+    if (nWritten > 0) *pnCount = static_cast<size_t>(nWritten);
+    return nWritten >= 0 && static_cast<size_t>(nWritten) == nLength;
+}
+
+bool HidScan::Receive(char* pBuffer, size_t nLength, size_t* pnCount) {
+    *pnCount = 0;
+    if (m_hRead == platform::kInvalidHidHandle) return false;
+    *pnCount = static_cast<size_t>(Read(pBuffer, nLength));
+    return *pnCount == nLength;
+}
+
+bool HidScan::Drain(int /*nFlag*/) {
+    return false;
+}

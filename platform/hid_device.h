@@ -1,0 +1,54 @@
+// HID devices: finding them and moving whole reports. On Linux these are the hidraw nodes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct CHidDeviceInfo {
+    std::string strDevicePath;  // the node to open, e.g. "/dev/hidraw0"
+    uint16_t nVendor = 0;
+    uint16_t nProduct = 0;
+    // System name of the USB device above the HID interface, "<bus>-<port>[.<port>...]"
+    // (e.g. "1-4.2"); empty when the HID device does not sit on USB.
+    std::string strUsbParentName;
+};
+
+// The folder that lists the HID nodes (default "/sys/class/hidraw") and the folder that holds
+// the device nodes themselves (default "/dev"). An empty text restores the default. Tests point
+// them at a tree of their own.
+void SetHidSysfsRoot(const std::string& strRoot);
+void SetHidDeviceRoot(const std::string& strRoot);
+
+// The HID devices present now, ordered by node number (hidraw0, hidraw1, ..., hidraw10) so that
+// repeated scans see them in the same order. Nodes whose vendor and product cannot be read are
+// left out. An unreadable folder gives an empty list.
+std::vector<CHidDeviceInfo> EnumerateHidDevices();
+
+using HidHandle = int;
+inline constexpr HidHandle kInvalidHidHandle = -1;
+
+// Opens a device node for reading or for writing; returns kInvalidHidHandle on failure.
+using HidOpenFunction = std::function<HidHandle(const std::string& strPath, bool bWrite)>;
+
+// Replaces the opening of device nodes (tests hand in a fake device); an empty function
+// restores the real one. The handle returned is owned by the caller and closed with
+// CloseHidDevice.
+void SetHidOpenFunction(HidOpenFunction fn);
+HidHandle OpenHidDevice(const std::string& strPath, bool bWrite);
+void CloseHidDevice(HidHandle h);  // an invalid handle is ignored
+
+// Writes one report (byte 0 is the report number) waiting at most nTimeoutMs for the device to
+// take it. Returns the bytes written, 0 on time-out, -1 on error or an invalid handle.
+int WriteHidReport(HidHandle h, const unsigned char* pReport, size_t nLength, unsigned nTimeoutMs);
+
+// Reads one report into pReport (at most nLength bytes) waiting at most nTimeoutMs for it.
+// Returns its length, 0 on time-out, -1 on error, an invalid handle or a device that went away.
+// A device without numbered reports delivers the payload alone, without the report number.
+int ReadHidReport(HidHandle h, unsigned char* pReport, size_t nLength, unsigned nTimeoutMs);
+
+}  // namespace platform

@@ -163,12 +163,30 @@ PAGE_SEEDS = {
     "pass_through.cmd": RS.join([b"7" + US + b"COM3,9600", b"8", b"2", b"13"]),
 }
 
+
+def discovery(own, sender, datagram, found):
+    """An answer to the discovery broadcast: own address, sender, datagram, found list."""
+    return US.join(part.encode() if isinstance(part, str) else part
+                   for part in (own, sender, datagram, found))
+
+
+DISCOVERY_SEEDS = {
+    "first_answer.udp": discovery("192.168.1.1", "192.168.1.20", "ZELVO-B100", ""),
+    "own_echo.udp": discovery("192.168.1.1", "192.168.1.1", "GetHostName\r", "192.168.1.20;"),
+    "seven_beside_71.udp": discovery("10.0.5.1", "10.0.5.7", "BOX", "10.0.5.71;10.0.5.17;"),
+    "answer_twice.udp": discovery("10.0.5.1", "10.0.5.20", b"BOX\0rest", "10.0.5.20;"),
+    "two_adapters.udp": discovery("172.16.0.2", "192.168.1.20", b"\xff" * 64,
+                                  "192.168.1.20;192.168.1.31;"),
+    "not_dotted.udp": discovery("abc", "127.0.0.1", "", "garbage;;1.2.3;"),
+}
+
 CORPORA = {
     "xml_document": XML_SEEDS,
     "ini_profile": INI_SEEDS,
     "string_file": STRING_SEEDS,
     "tnl_reply": TNL_SEEDS,
     "page_command": PAGE_SEEDS,
+    "discovery_reply": DISCOVERY_SEEDS,
 }
 
 

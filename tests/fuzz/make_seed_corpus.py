@@ -180,6 +180,29 @@ DISCOVERY_SEEDS = {
     "not_dotted.udp": discovery("abc", "127.0.0.1", "", "garbage;;1.2.3;"),
 }
 
+
+def network(bits, reply):
+    """A network test reply after the byte of the box type's function bits."""
+    return bytes([bits]) + (reply.encode() if isinstance(reply, str) else reply)
+
+
+NETWORK_REPLY_SEEDS = {
+    "json_all.json": network(7, '{"conNetType":0,"pingTime":"12.5/30.1/20.0","ethEnable":1,'
+                             '"ethIp":"192.168.1.20","ethMac":"00:11:22:33:44:55","wifiEnable":1,'
+                             '"wifiIp":"","wifiMac":"66:77:88:99:aa:bb","Mob4GEnable":1,'
+                             '"Mob4GIp":"10.64.1.2","imei":"861234567890123"}'),
+    "json_2g_case.json": network(0, '{"MOB2GENABLE":1,"mob2gip":"10.0.0.9","IMEI":"8612",'
+                                 '"CONNETTYPE":3,"PINGTIME":"1.5/2/3.25"}'),
+    "json_two_pings.json": network(1, '{"ethEnable":1,"conNetType":0,"pingTime":"10/20",'
+                                   '"ethIp":5,"ethMac":null}'),
+    "json_ansi.json": network(3, b'{"wifiEnable":2,"wifiIp":"caf\xe9","conNetType":1,'
+                              b'"pingTime":"1e308/-inf/nan"}'),
+    "text_three.txt": network(0, "eth0:0,ip:192.168.1.20\n,ping:10ms\n30ms\n20ms\n;"
+                              "wlan0:1,ip:,ping:;ppp0:0,ip:10.64.1.2,ping:5ms\n;rest"),
+    "text_carry.txt": network(0, b"eth1:0,ip:;x,ip:caf\xe9,ping:7ms\n;lo:2"),
+    "format.txt": network(0, "%.2f ms / %5.1lf%% / %s %n %*f %.999f %g %Lf"),
+}
+
 CORPORA = {
     "xml_document": XML_SEEDS,
     "ini_profile": INI_SEEDS,
@@ -187,6 +210,7 @@ CORPORA = {
     "tnl_reply": TNL_SEEDS,
     "page_command": PAGE_SEEDS,
     "discovery_reply": DISCOVERY_SEEDS,
+    "network_reply": NETWORK_REPLY_SEEDS,
 }
 
 

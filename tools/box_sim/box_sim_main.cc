@@ -1,0 +1,115 @@
+// zelvo_box_sim: a simulated box on a loopback address, for trying the program by hand and for
+// scripts.
+//
+//   zelvo_box_sim [--address 127.0.0.20] [--tcp-port 8769] [--discovery-address 127.0.0.255]
+//                 [--udp-port 8767] [--type T] [--serial S] [--mode N] [--restart-ms N]
+//
+// Prints "box_sim listening on A:P" when ready and serves until SIGINT or SIGTERM. Addresses
+// outside 127.0.0.0/8 are refused. Exit status 0 after a signal, 1 when a socket cannot be bound,
+// 2 for a wrong command line.
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "tools/box_sim/box_sim.h"
+
+namespace {
+
+constexpr int kExitBindFailed = 1;
+constexpr int kExitUsage = 2;
+
+struct COptions {
+    CSimBoxConfig config;
+    CSimBoxState state;
+};
+
+bool ParseNumber(const char* szText, unsigned long nMax, unsigned long* pValue) {
+    if (*szText < '0' || *szText > '9') return false;
+    char* pEnd = nullptr;
+    *pValue = strtoul(szText, &pEnd, 10);
+    return *pEnd == 0 && *pValue <= nMax;
+}
+
+// Takes the value of one option; false for an unknown option or a bad value.
+bool TakeOption(const std::string& name, const char* szValue, COptions* options) {
+    CSimBoxConfig& config = options->config;
+    unsigned long nValue = 0;
+    if (name == "--address") {
+        config.strAddress = szValue;
+    } else if (name == "--discovery-address") {
+        config.strDiscoveryAddress = szValue;
+    } else if (name == "--type") {
+        options->state.strType = szValue;
+    } else if (name == "--serial") {
+        options->state.strSerial = szValue;
+    } else if (name == "--tcp-port" && ParseNumber(szValue, 65535, &nValue)) {
+        config.nTcpPort = static_cast<uint16_t>(nValue);
+    } else if (name == "--udp-port" && ParseNumber(szValue, 65535, &nValue)) {
+        config.nDiscoveryPort = static_cast<uint16_t>(nValue);
+    } else if (name == "--mode" && ParseNumber(szValue, 1000000, &nValue)) {
+        options->state.nMode = static_cast<int>(nValue);
+    } else if (name == "--restart-ms" && ParseNumber(szValue, 3600000, &nValue)) {
+        config.nRestartMs = static_cast<unsigned>(nValue);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool ParseArguments(int argc, char** argv, COptions* options) {
+    for (int i = 1; i < argc; i += 2) {
+        if (i + 1 >= argc || !TakeOption(argv[i], argv[i + 1], options)) {
+            fprintf(stderr, "zelvo_box_sim: bad option %s\n", argv[i]);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsAllowed(const std::string& strAddress) {
+    if (IsLoopbackAddress(strAddress)) return true;
+    fprintf(stderr, "zelvo_box_sim: refusing %s: only addresses in 127.0.0.0/8 are allowed\n",
+            strAddress.c_str());
+    return false;
+}
+
+bool AddressesAreAllowed(const CSimBoxConfig& config) {
+    return IsAllowed(config.strAddress) &&
+           (config.strDiscoveryAddress.empty() || IsAllowed(config.strDiscoveryAddress));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    COptions options;
+    if (!ParseArguments(argc, argv, &options)) return kExitUsage;
+    if (!AddressesAreAllowed(options.config)) return kExitUsage;
+
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);  // before the sim's threads start
+
+    CSimBox box;
+    {
+        auto lock = box.Lock();
+        box.State().strType = options.state.strType;
+        box.State().strSerial = options.state.strSerial;
+        box.State().nMode = options.state.nMode;
+    }
+    if (!box.Start(options.config)) {
+        fprintf(stderr, "zelvo_box_sim: cannot bind %s\n", options.config.strAddress.c_str());
+        return kExitBindFailed;
+    }
+    printf("box_sim listening on %s:%u\n", options.config.strAddress.c_str(),
+           static_cast<unsigned>(options.config.nTcpPort));
+    fflush(stdout);
+    int nSignal = 0;
+    sigwait(&signals, &nSignal);
+    box.Stop();
+    return 0;
+}

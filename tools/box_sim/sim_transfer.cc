@@ -1,0 +1,148 @@
+// File transfers between program and box: "Download NAME\r" sends a file to the box,
+// "Upload NAME PASSWORD\r" fetches one. Both carry the file after the 44-byte transfer header.
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/box_sim/sim_commands.h"
+
+namespace {
+
+constexpr size_t kHeaderSize = 44;
+constexpr size_t kMd5Offset = 4;
+constexpr size_t kMd5Length = 32;
+constexpr size_t kSizeOffset = 40;
+constexpr const char* kAck = "okok!\r";
+constexpr const char* kDone = "okokok!";
+constexpr const char* kError = "ERROR\r";
+constexpr int kStatusGoOn = 0;
+constexpr int kStatusWrongPassword = 1;
+constexpr int kStatusNotAllowed = 2;
+
+void PutLittleEndian32(uint32_t nValue, char* pOut) {
+    for (int i = 0; i < 4; ++i) pOut[i] = static_cast<char>((nValue >> (8 * i)) & 0xFF);
+}
+
+uint32_t GetLittleEndian32(const char* pIn) {
+    uint32_t nValue = 0;
+    for (int i = 3; i >= 0; --i) nValue = (nValue << 8) | static_cast<unsigned char>(pIn[i]);
+    return nValue;
+}
+
+struct CHeaderFields {
+    std::string strMd5;  // empty when the sender had no digest
+    uint32_t nSize = 0;
+};
+
+CHeaderFields ParseHeader(const std::string& header) {
+    CHeaderFields fields;
+    const char* pMd5 = header.data() + kMd5Offset;
+    fields.strMd5.assign(pMd5, strnlen(pMd5, kMd5Length));
+    fields.nSize = GetLittleEndian32(header.data() + kSizeOffset);
+    return fields;
+}
+
+// A transfer whose bytes stopped coming ends as the program expects a failed one to end.
+void GiveUp(CSimExchange& exchange) {
+    if (exchange.IsOpen()) exchange.Reply("timeout");
+}
+
+void ReplyAll(CSimExchange& exchange, std::initializer_list<const char*> messages) {
+    for (const char* szMessage : messages) {
+        if (!exchange.Reply(szMessage)) return;
+    }
+}
+
+void StoreFile(CSimExchange& exchange, const std::string& strName, std::string data) {
+    auto lock = exchange.Lock();
+    CSimBoxState& state = exchange.State();
+    if (state.firmwareNames.count(strName) != 0) state.firmwareImages.push_back(strName);
+    state.files[strName] = std::move(data);
+}
+
+// Status for an upload; a name the box does not have is "not allowed" (2), as a box cannot send it.
+int UploadStatus(const CSimBoxState& state, const std::string& strName,
+                 const std::string& strPassword) {
+    if (state.uploadForbidden.count(strName) != 0 || state.files.count(strName) == 0) {
+        return kStatusNotAllowed;
+    }
+    auto password = state.uploadPasswords.find(strName);
+    if (password != state.uploadPasswords.end() && password->second != strPassword) {
+        return kStatusWrongPassword;
+    }
+    return kStatusGoOn;
+}
+
+}  // namespace
+
+std::string SimMd5Hex(const std::string& strData) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int nLength = 0;
+    EVP_Digest(strData.data(), strData.size(), digest, &nLength, EVP_md5(), nullptr);
+    std::string strHex;
+    char szByte[3];
+    for (unsigned int i = 0; i < nLength; ++i) {
+        snprintf(szByte, sizeof(szByte), "%02x", digest[i]);
+        strHex += szByte;
+    }
+    return strHex;
+}
+
+std::string SimTransferHeader(const std::string& strData) {
+    std::string header(kHeaderSize, '\0');
+    PutLittleEndian32(kHeaderSize, &header[0]);
+    std::string strMd5 = SimMd5Hex(strData);
+    memcpy(&header[kMd5Offset], strMd5.data(), std::min(strMd5.size(), kMd5Length));
+    PutLittleEndian32(static_cast<uint32_t>(strData.size()), &header[kSizeOffset]);
+    return header;
+}
+
+// "OK\r", header, data; then two acknowledgements and the end mark. A digest that does not match
+// the data is answered with two "ERROR\r" (the program gives up at the second) and nothing is kept.
+void HandleDownload(CSimExchange& exchange) {
+    const std::string strName = exchange.Argument();
+    std::string header, data;
+    if (!exchange.Reply("OK\r")) return;
+    if (!exchange.ReadData(kHeaderSize, &header)) return GiveUp(exchange);
+    CHeaderFields fields = ParseHeader(header);
+    if (exchange.Fault() == SimFault::kCloseMidTransfer) {
+        exchange.ReadData(std::min<size_t>(exchange.FaultBytes(fields.nSize), fields.nSize), &data);
+        return exchange.Disconnect();
+    }
+    if (!exchange.ReadData(fields.nSize, &data)) return GiveUp(exchange);
+    if (exchange.Fault() == SimFault::kShortData)
+        return ReplyAll(exchange, {kAck, kAck, "timeout"});
+    if (!fields.strMd5.empty() && fields.strMd5 != SimMd5Hex(data)) {
+        return ReplyAll(exchange, {kError, kError});
+    }
+    StoreFile(exchange, strName, std::move(data));
+    ReplyAll(exchange, {kAck, kAck, kDone});
+}
+
+// "UpLoadStat:%d"; with status 0 the header and the file follow.
+void HandleUpload(CSimExchange& exchange) {
+    const std::string& strArgument = exchange.Argument();
+    size_t nBlank = strArgument.find(' ');
+    std::string strName = strArgument.substr(0, nBlank);
+    std::string strPassword = nBlank == std::string::npos ? "" : strArgument.substr(nBlank + 1);
+    int nStatus;
+    std::string data;
+    {
+        auto lock = exchange.Lock();
+        nStatus = UploadStatus(exchange.State(), strName, strPassword);
+        if (nStatus == kStatusGoOn) data = exchange.State().files[strName];
+    }
+    if (!exchange.Reply("UpLoadStat:" + std::to_string(nStatus)) || nStatus != kStatusGoOn) return;
+    if (!exchange.Reply(SimTransferHeader(data))) return;
+    SimFault eFault = exchange.Fault();
+    if (eFault != SimFault::kShortData && eFault != SimFault::kCloseMidTransfer) {
+        exchange.Reply(data);
+        return;
+    }
+    exchange.Reply(data.substr(0, exchange.FaultBytes(data.size())));
+    if (eFault == SimFault::kCloseMidTransfer) exchange.Disconnect();
+}

@@ -34,7 +34,8 @@ bool IsDotted(std::string_view text) {
     for (std::string_view rest = text;; ++nFields) {
         const size_t nEnd = rest.find('.');
         const std::string_view field = rest.substr(0, nEnd);
-        if (field.empty() || field.size() > 3 || (field.size() > 1 && field[0] == '0')) return false;
+        const bool bLeadingZero = field.size() > 1 && field[0] == '0';
+        if (field.empty() || field.size() > 3 || bLeadingZero) return false;
         for (char c : field) {
             if (c < '0' || c > '9') return false;
         }
@@ -80,7 +81,9 @@ void CheckAppend(const std::string& own, const std::string& sender, const std::s
     for (const std::string& address : candidates) {
         if (address.find(';') != std::string::npos) continue;  // not one entry
         const bool bNew = seen.insert(address).second;
-        if (AppendFoundBox(&built, address) != bNew) ReportViolation("duplicate test", address, built);
+        if (AppendFoundBox(&built, address) != bNew) {
+            ReportViolation("duplicate test", address, built);
+        }
     }
     if (Entries(built).size() != seen.size()) ReportViolation("duplicates in list", "", built);
     if (IsDotted(own) && IsDotted(sender) && IsListShaped(list) && !IsListShaped(built)) {

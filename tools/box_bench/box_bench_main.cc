@@ -20,7 +20,7 @@ std::vector<std::pair<std::string, std::string>>& Ratios() {
     return ratios;
 }
 
-// The console report, also adding up each benchmark's real time and iterations.
+// The console report, also keeping each benchmark's real time per iteration.
 class CRatioReporter : public benchmark::ConsoleReporter {
   public:
     // Colours only on a terminal.
@@ -28,10 +28,16 @@ class CRatioReporter : public benchmark::ConsoleReporter {
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-            CTotal& total = m_totals[run.run_name.function_name];
-            total.dSeconds += run.real_accumulated_time;
-            total.dIterations += static_cast<double>(run.iterations);
+            if (run.error_occurred) continue;
+            const std::string& strName = run.run_name.function_name;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean") {
+                m_means[strName] = run.GetAdjustedRealTime() * 1e3 /
+                                   benchmark::GetTimeUnitMultiplier(run.time_unit);
+            } else if (run.run_type == Run::RT_Iteration) {
+                CTotal& total = m_totals[strName];
+                total.dSeconds += run.real_accumulated_time;
+                total.dIterations += static_cast<double>(run.iterations);
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -50,13 +56,17 @@ class CRatioReporter : public benchmark::ConsoleReporter {
         double dSeconds = 0;
         double dIterations = 0;
     };
-    // Real time per iteration over every repetition of the benchmark; 0 when it did not run.
+    // Real time per iteration: the mean of the repetitions when there are several, else over
+    // its one run; 0 when it did not run.
     double MillisecondsPerIteration(const std::string& strName) const {
+        const auto mean = m_means.find(strName);
+        if (mean != m_means.end()) return mean->second;
         const auto total = m_totals.find(strName);
         if (total == m_totals.end() || total->second.dIterations == 0) return 0;
         return total->second.dSeconds * 1e3 / total->second.dIterations;
     }
     std::map<std::string, CTotal> m_totals;
+    std::map<std::string, double> m_means;
 };
 
 }  // namespace

@@ -2,15 +2,19 @@
 //   zelvo [--program-dir DIR] [--yes] [--start-delay-ms N] [--pass-ms N] [--wait-ms N]
 // Page commands are read from standard input, one per line; what the program reports to the
 // page is printed. --wait-ms keeps the worker running that long after the input ends.
+//   zelvo box ...   runs one box operation from the command line (see app/box_cli.h).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "app/box_cli.h"
 #include "app/main_frame.h"
-#include "app/settings.h"
+#include "support/settings.h"
 #include "app/terminal_frontend.h"
+#include "bridge/box_services.h"
 #include "platform/program_dir.h"
 #include "platform/thread_util.h"
 
@@ -64,13 +68,17 @@ bool ParseOptions(int argc, char** argv, COptions* options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "box") == 0) {
+        return RunBoxCli(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
+    }
     COptions options;
     if (!ParseOptions(argc, argv, &options)) return 2;
     if (!options.strProgramDir.empty()) platform::SetProgramDirectory(options.strProgramDir);
     LoadSettings();
 
     CTerminalFrontend terminal(std::cin, std::cout, options.bAssumeYes);
-    CMainFrame frame(CBridgeServices{}, options.timing);
+    CBoxServices boxServices;
+    CMainFrame frame(boxServices.Services(), options.timing);
     frame.AttachPage(&terminal);
     frame.AttachDialogs(&terminal);
     frame.StartWorker();

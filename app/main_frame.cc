@@ -1,7 +1,9 @@
 #include "app/main_frame.h"
 
+#include "bridge/command_dispatcher.h"
 #include "bridge/command_state.h"
 #include "bridge/command_worker.h"
+#include "bridge/page_script.h"
 #include "platform/file_system.h"
 #include "platform/program_dir.h"
 #include "support/xml_document.h"
@@ -23,6 +25,26 @@ void CMainFrame::AttachPage(IPageSink* pPage) {
 }
 
 void CMainFrame::AttachDialogs(IUserDialogs* pDialogs) { m_pDialogs = pDialogs; }
+
+int CMainFrame::DispatchCommand(const std::string& v1, const std::string& v2) {
+    return DispatchPageCommand(*this, v1, v2);
+}
+
+void CMainFrame::RunPageScript(const std::string& text, int nMode) {
+    IPageSink* pPage = m_pPage.load();
+    if (pPage == nullptr) return;  // no page yet: dropped silently
+    const std::string script = MakePageScript(text, nMode);
+    if (!script.empty()) pPage->ExecuteScript(script, m_strFirstPage, 0);
+}
+
+bool CMainFrame::AskYesNo(const std::string& textKey) {
+    return m_pDialogs != nullptr &&
+           ShowLocalizedMessage(*m_pDialogs, textKey, MessageBoxStyle::kYesNo);
+}
+
+bool CMainFrame::SetClipboardText(const std::string& text) {
+    return m_pDialogs != nullptr && m_pDialogs->SetClipboardText(text);
+}
 
 bool CMainFrame::IsFirstPageShown() const { return m_bFirstPageShown.load(); }
 

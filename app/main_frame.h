@@ -9,24 +9,9 @@
 #include <string>
 #include <thread>
 
-#include "app/frontend.h"
-#include "bridge/bridge_services.h"
+#include "bridge/bridge_host.h"
 
-// Timing of the command worker.
-struct CWorkerTiming {
-    unsigned nStartDelayMs = 3000;  // after the main window is created
-    unsigned nPassMs = 200;         // between passes
-    unsigned nSettleMs = 100;       // short waits inside the link step
-};
-
-// RunPageScript modes.
-enum : int {
-    kScriptLocalizedLine = 0,  // AddText with the localized text of a key
-    kScriptRaw = 1,            // the script itself
-    kScriptRawLine = 2,        // AddText with the text
-};
-
-class CMainFrame {
+class CMainFrame final : public IBridgeHost {
 public:
     // Constructing the main window sets the command state to its start values.
     explicit CMainFrame(const CBridgeServices& services, CWorkerTiming timing = {});
@@ -36,35 +21,39 @@ public:
 
     // A page command: v1 is the command number as decimal text, v2 its argument. Returns 0,
     // 1 when the user cancelled a file dialog, 2 when saving the configuration failed.
-    int DispatchCommand(const std::string& v1, const std::string& v2);
+    int DispatchCommand(const std::string& v1, const std::string& v2) override;
 
     // Runs script in the page: mode 0 a localized line by key, 1 raw script, 2 a raw line.
     // Dropped when no page is attached. Text put into a line is escaped for the script.
-    void RunPageScript(const std::string& text, int nMode);
+    void RunPageScript(const std::string& text, int nMode) override;
+    // A Yes/No message box with the localized text; false without a frontend.
+    bool AskYesNo(const std::string& textKey) override;
+    // The clipboard, through the frontend; false without one.
+    bool SetClipboardText(const std::string& text) override;
 
     // Frontend attachment. Neither is owned; both must outlive their use here.
     void AttachPage(IPageSink* pPage);
     void AttachDialogs(IUserDialogs* pDialogs);
-    IUserDialogs* GetDialogs() const { return m_pDialogs; }
-    const CBridgeServices& GetServices() const { return m_services; }
-    const CWorkerTiming& GetTiming() const { return m_timing; }
+    IUserDialogs* GetDialogs() const override { return m_pDialogs; }
+    const CBridgeServices& GetServices() const override { return m_services; }
+    const CWorkerTiming& GetTiming() const override { return m_timing; }
 
     // Pages. The worker acts only while the first (box tools) page is shown.
     const std::string& GetFirstPagePath() const { return m_strFirstPage; }
     const std::string& GetHomePageUrl() const { return m_strHomePage; }
-    bool IsFirstPageShown() const;
+    bool IsFirstPageShown() const override;
     void ShowHomePage();
     void ShowFirstPage();
 
     // True while the page exists and has finished loading.
-    bool IsPageReady() const;
+    bool IsPageReady() const override;
 
     // The command worker. StopWorker sets the stop flag and waits for the thread.
     void StartWorker();
     void StopWorker();
     bool IsStopRequested() const { return m_bStop.load(); }
     // Sleeps, waking early when the worker is asked to stop. False when stopping.
-    bool WaitMs(unsigned nMs);
+    bool WaitMs(unsigned nMs) override;
 
 private:
     CBridgeServices m_services;

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/frontend.h"
+#include "bridge/frontend.h"
 
 class CMainFrame;
 

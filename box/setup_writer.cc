@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/settings.h"
+#include "support/settings.h"
 #include "platform/file_system.h"
 #include "platform/program_dir.h"
 #include "support/xml_document.h"

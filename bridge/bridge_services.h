@@ -6,7 +6,7 @@
 
 #include <string>
 
-class CMainFrame;
+#include "support/operation_report.h"
 
 // Opening the selected link to the box. Results: non-zero when the link is open.
 class IBoxLinkProvider {
@@ -28,9 +28,9 @@ struct CIdentifyResult {
 class IBoxIdentifier {
 public:
     virtual ~IBoxIdentifier() = default;
-    virtual CIdentifyResult IdentifyBox(CMainFrame& frame) = 0;
+    virtual CIdentifyResult IdentifyBox(IOperationReport& report) = 0;
     // Looks the identified box up in the box type file.
-    virtual void LoadBoxRecord(CMainFrame& frame) = 0;
+    virtual void LoadBoxRecord(IOperationReport& report) = 0;
 };
 
 class ILanDiscovery {
@@ -44,21 +44,21 @@ public:
 class IBoxOperations {
 public:
     virtual ~IBoxOperations() = default;
-    virtual void SyncBoxTime(CMainFrame& frame) = 0;
-    virtual void UploadConfigFromBox(CMainFrame& frame, const std::string& strBoxFile) = 0;
-    virtual void DownloadConfigToBox(CMainFrame& frame, const std::string& strBoxFile) = 0;
-    virtual void CopyMachineCode(CMainFrame& frame) = 0;
-    virtual void TestBoxNetwork(CMainFrame& frame) = 0;
-    virtual void UpdateBoxFirmware(CMainFrame& frame) = 0;
-    virtual void SetBoxMode(CMainFrame& frame) = 0;
-    virtual void FlashBoxLight(CMainFrame& frame) = 0;
+    virtual void SyncBoxTime(IOperationReport& report) = 0;
+    virtual void UploadConfigFromBox(IOperationReport& report, const std::string& strBoxFile) = 0;
+    virtual void DownloadConfigToBox(IOperationReport& report, const std::string& strBoxFile) = 0;
+    virtual void CopyMachineCode(IOperationReport& report) = 0;
+    virtual void TestBoxNetwork(IOperationReport& report) = 0;
+    virtual void UpdateBoxFirmware(IOperationReport& report) = 0;
+    virtual void SetBoxMode(IOperationReport& report) = 0;
+    virtual void FlashBoxLight(IOperationReport& report) = 0;
 };
 
 class IPassThrough {
 public:
     virtual ~IPassThrough() = default;
-    virtual int StartPassThrough(CMainFrame& frame, const std::string& strDescription) = 0;
-    virtual int StopPassThrough(CMainFrame& frame) = 0;
+    virtual int StartPassThrough(IOperationReport& report, const std::string& strDescription) = 0;
+    virtual int StopPassThrough(IOperationReport& report) = 0;
 };
 
 // The panel editor, answered synchronously for the page.

@@ -1,9 +1,10 @@
-// CMainFrame::DispatchCommand: a page command arriving in the browser process. Most commands
-// become the single pending command for the worker; a few act at once on this thread.
+// A page command arriving in the browser process. Most commands become the single pending
+// command for the worker; a few act at once on this thread.
+#include "bridge/command_dispatcher.h"
+
 #include <mutex>
 
-#include "app/main_frame.h"
-#include "app/settings.h"
+#include "support/settings.h"
 #include "box/setup_writer.h"
 #include "bridge/command_state.h"
 #include "platform/codepage.h"
@@ -34,7 +35,7 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 
 // Asks for a cloud project path; false when cancelled or when the path does not fit the
 // transfer path buffer (a longer path is refused rather than cut).
-bool ChooseProjectPath(CMainFrame& frame, bool bOpen, std::string* path) {
+bool ChooseProjectPath(IBridgeHost& frame, bool bOpen, std::string* path) {
     IUserDialogs* pDialogs = frame.GetDialogs();
     if (pDialogs == nullptr || !pDialogs->ChooseFile(ProjectDialog(bOpen), path)) return false;
     if (!bOpen && !EndsWith(*path, kProjectExt)) *path += kProjectExt;
@@ -60,7 +61,7 @@ void RememberWifiFromPage(const std::string& v2) {
 }
 
 // Command 0: save the configuration, then have the worker write it to the box.
-int SaveConfigForDownload(CMainFrame& frame, const std::string& v2) {
+int SaveConfigForDownload(IBridgeHost& frame, const std::string& v2) {
     const int nResult = WriteSetupFromPage(v2);
     g_szTransferPath = GetLocalSetupPath();
     if (nResult == 0) return kResultOk;
@@ -72,7 +73,7 @@ int SaveConfigForDownload(CMainFrame& frame, const std::string& v2) {
 
 // Acts on commands that do something before (or instead of) becoming pending. Returns true
 // with *pResult set when the command ends here and the pending slot stays as it was.
-bool ActOnCommand(CMainFrame& frame, int nCmd, const std::string& v2, int* pResult) {
+bool ActOnCommand(IBridgeHost& frame, int nCmd, const std::string& v2, int* pResult) {
     std::string path;
     switch (nCmd) {
         case 0: *pResult = SaveConfigForDownload(frame, v2); return *pResult != kResultOk;
@@ -108,14 +109,14 @@ bool RequestsDetection(int nCmd, const std::string& v2) {
 
 }  // namespace
 
-int CMainFrame::DispatchCommand(const std::string& v1, const std::string& rawV2) {
+int DispatchPageCommand(IBridgeHost& host, const std::string& v1, const std::string& rawV2) {
     // Page text is UTF-8; anything else (a terminal in a legacy locale) is decoded here, so
     // that the files and state the commands write hold valid UTF-8 only.
     const std::string v2 = platform::AnsiToUtf8(rawV2);
     std::lock_guard<std::recursive_mutex> lock(g_hCmdMutex);
     const int nCmd = ReadCommandNumber(v1);
     int nResult = kResultOk;
-    if (ActOnCommand(*this, nCmd, v2, &nResult)) return nResult;
+    if (ActOnCommand(host, nCmd, v2, &nResult)) return nResult;
     g_nPendingCmd = nCmd == 0 ? 3 : nCmd;
     g_bDetectFailShown = 0;
     g_bNeedDetect = RequestsDetection(nCmd, v2) ? 1 : 0;

@@ -2,7 +2,6 @@
 
 #include <mutex>
 
-#include "app/main_frame.h"
 #include "bridge/command_state.h"
 #include "bridge/script_text.h"
 #include "platform/file_system.h"
@@ -16,26 +15,26 @@ constexpr const char* kProjectFile = "cloudprj.zcpj";
 
 bool IsKnownLinkType() { return g_strLinkType == kLinkUsb || g_strLinkType == kLinkLan; }
 
-int OpenSelectedLink(CMainFrame& frame) {
+int OpenSelectedLink(IBridgeHost& frame) {
     IBoxLinkProvider& link = *frame.GetServices().pLink;
     return g_strLinkType == kLinkUsb ? link.OpenUsbLink() : link.OpenTcpLink(g_strBoxAddr);
 }
 
-void OfferLocalSetup(CMainFrame& frame) {
+void OfferLocalSetup(IBridgeHost& frame) {
     frame.WaitMs(frame.GetTiming().nSettleMs);
     const std::string path = platform::JoinPath(platform::GetProgramDirectory(), kSetupFile);
     if (platform::FileExists(path)) frame.RunPageScript("ShowUpLoadSetup();", kScriptRaw);
     g_bOfferUpload = 0;
 }
 
-void ReportDiscovery(CMainFrame& frame) {
+void ReportDiscovery(IBridgeHost& frame) {
     const std::string result =
         frame.GetServices().pDiscovery->DiscoverBoxes(g_nDiscoverArg, g_strBoxAddr);
     frame.RunPageScript("RefreshList(\"" + EscapeScriptString(result) + "\");", kScriptRaw);
     g_nPendingCmd = kNoCommand;
 }
 
-void CountOpenFailure(CMainFrame& frame) {
+void CountOpenFailure(IBridgeHost& frame) {
     if (++g_nOpenFailCount < kFailuresBeforeReport) return;
     g_nOpenFailCount = 0;
     if (!g_bDetectFailShown) {
@@ -48,7 +47,7 @@ void CountOpenFailure(CMainFrame& frame) {
 }
 
 // Identifies the box and reports it; returns the identification exchange result.
-int DetectBox(CMainFrame& frame) {
+int DetectBox(IBridgeHost& frame) {
     const CIdentifyResult result = frame.GetServices().pIdentifier->IdentifyBox(frame);
     if (result.bIdentified) {
         g_bNeedDetect = 0;
@@ -66,7 +65,7 @@ int DetectBox(CMainFrame& frame) {
 
 }  // namespace
 
-int PrepareBoxLink(CMainFrame& frame) {
+int PrepareBoxLink(IBridgeHost& frame) {
     if (!IsKnownLinkType()) return 0;
     const int nOpened = OpenSelectedLink(frame);
     if (!frame.IsPageReady()) return 0;
@@ -90,7 +89,7 @@ int PrepareBoxLink(CMainFrame& frame) {
     return nOpened;
 }
 
-void RunPendingOperation(CMainFrame& frame, int nCommand) {
+void RunPendingOperation(IBridgeHost& frame, int nCommand) {
     IBoxOperations& ops = *frame.GetServices().pOperations;
     switch (nCommand) {
         case 1: ops.SyncBoxTime(frame); break;
@@ -107,7 +106,7 @@ void RunPendingOperation(CMainFrame& frame, int nCommand) {
     }
 }
 
-void RunWorkerPass(CMainFrame& frame) {
+void RunWorkerPass(IBridgeHost& frame) {
     std::lock_guard<std::recursive_mutex> lock(g_hCmdMutex);
     // The page may have changed while this thread waited for the lock.
     if (!frame.IsFirstPageShown()) return;
@@ -117,8 +116,8 @@ void RunWorkerPass(CMainFrame& frame) {
     g_nPendingCmd = kNoCommand;
 }
 
-void CommandWorker(CMainFrame* pFrame) {
-    CMainFrame& frame = *pFrame;
+void CommandWorker(IBridgeHost* pHost) {
+    IBridgeHost& frame = *pHost;
     if (frame.WaitMs(frame.GetTiming().nStartDelayMs)) {
         while (frame.WaitMs(frame.GetTiming().nPassMs)) {
             if (!frame.IsFirstPageShown()) continue;

@@ -1,7 +1,6 @@
 #include "bridge/page_call.h"
 
-#include "app/main_frame.h"
-#include "app/settings.h"
+#include "support/settings.h"
 #include "bridge/command_state.h"
 
 namespace {
@@ -55,7 +54,7 @@ CPageCallOutcome InvokeNativeFunction(const std::string& strFunction, const Page
     return outcome;
 }
 
-bool OnPageProcessMessage(CMainFrame& frame, const std::string& strName,
+bool OnPageProcessMessage(IBridgeHost& frame, const std::string& strName,
                           const PageValueList& args) {
     if (strName != kNativeFunctionName) return false;
     if (args.size() == 2) frame.DispatchCommand(StringOf(args[0]), StringOf(args[1]));

@@ -1,6 +1,6 @@
 // The page's one native function, app.jsInvokeCPlusPlus(v1, v2), in its two halves: the page
 // side answers four commands at once and forwards the rest as a process message; the program
-// side turns that message into CMainFrame::DispatchCommand.
+// side turns that message into the main window's DispatchCommand.
 #pragma once
 
 #include <functional>
@@ -8,9 +8,7 @@
 #include <variant>
 #include <vector>
 
-#include "bridge/bridge_services.h"
-
-class CMainFrame;
+#include "bridge/bridge_host.h"
 
 // One call argument as it crosses to the program: a boolean, an integer, a double or a string;
 // any other script type (undefined, null, object, array, function) arrives empty.
@@ -36,5 +34,5 @@ CPageCallOutcome InvokeNativeFunction(const std::string& strFunction, const Page
 
 // Program side: dispatches a "jsInvokeCPlusPlus" message with exactly two arguments (an entry
 // that is not a string reads as empty). Returns false for messages of any other name.
-bool OnPageProcessMessage(CMainFrame& frame, const std::string& strName,
+bool OnPageProcessMessage(IBridgeHost& frame, const std::string& strName,
                           const PageValueList& args);

@@ -1,17 +1,14 @@
-// CMainFrame::RunPageScript: the only way native code reports to the page.
-#include "app/main_frame.h"
+// The script that a page report runs: the only way native code reports to the page.
+#include "bridge/page_script.h"
+
 #include "bridge/script_text.h"
 #include "support/localized_strings.h"
 
-void CMainFrame::RunPageScript(const std::string& text, int nMode) {
-    IPageSink* pPage = m_pPage.load();
-    if (pPage == nullptr) return;  // no page yet: dropped silently
-    std::string script;
+std::string MakePageScript(const std::string& text, int nMode) {
     switch (nMode) {
-        case kScriptLocalizedLine: script = MakeAddTextScript(GetLocalizedString(text)); break;
-        case kScriptRaw: script = text; break;
-        case kScriptRawLine: script = MakeAddTextScript(text); break;
-        default: return;
+        case kScriptLocalizedLine: return MakeAddTextScript(GetLocalizedString(text));
+        case kScriptRaw: return text;
+        case kScriptRawLine: return MakeAddTextScript(text);
+        default: return "";
     }
-    pPage->ExecuteScript(script, m_strFirstPage, 0);
 }

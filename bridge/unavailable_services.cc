@@ -30,31 +30,31 @@ public:
     int OpenUsbLink() override { return FailLinkOpening("OpenUsbLink"); }
     int OpenTcpLink(const std::string&) override { return FailLinkOpening("OpenTcpLink"); }
     void CloseUsbDevice() override {}
-    CIdentifyResult IdentifyBox(CMainFrame&) override {
+    CIdentifyResult IdentifyBox(IOperationReport&) override {
         ReportUnavailable("IdentifyBox");
         return {};
     }
-    void LoadBoxRecord(CMainFrame&) override { ReportUnavailable("LoadBoxRecord"); }
+    void LoadBoxRecord(IOperationReport&) override { ReportUnavailable("LoadBoxRecord"); }
     std::string DiscoverBoxes(int, const std::string&) override {
         ReportUnavailable("DiscoverBoxes");
         return "";
     }
-    void SyncBoxTime(CMainFrame&) override { ReportUnavailable("SyncBoxTime"); }
-    void UploadConfigFromBox(CMainFrame&, const std::string&) override {
+    void SyncBoxTime(IOperationReport&) override { ReportUnavailable("SyncBoxTime"); }
+    void UploadConfigFromBox(IOperationReport&, const std::string&) override {
         ReportUnavailable("UploadConfigFromBox");
     }
-    void DownloadConfigToBox(CMainFrame&, const std::string&) override {
+    void DownloadConfigToBox(IOperationReport&, const std::string&) override {
         ReportUnavailable("DownloadConfigToBox");
     }
-    void CopyMachineCode(CMainFrame&) override { ReportUnavailable("CopyMachineCode"); }
-    void TestBoxNetwork(CMainFrame&) override { ReportUnavailable("TestBoxNetwork"); }
-    void UpdateBoxFirmware(CMainFrame&) override { ReportUnavailable("UpdateBoxFirmware"); }
-    void SetBoxMode(CMainFrame&) override { ReportUnavailable("SetBoxMode"); }
-    void FlashBoxLight(CMainFrame&) override { ReportUnavailable("FlashBoxLight"); }
-    int StartPassThrough(CMainFrame&, const std::string&) override {
+    void CopyMachineCode(IOperationReport&) override { ReportUnavailable("CopyMachineCode"); }
+    void TestBoxNetwork(IOperationReport&) override { ReportUnavailable("TestBoxNetwork"); }
+    void UpdateBoxFirmware(IOperationReport&) override { ReportUnavailable("UpdateBoxFirmware"); }
+    void SetBoxMode(IOperationReport&) override { ReportUnavailable("SetBoxMode"); }
+    void FlashBoxLight(IOperationReport&) override { ReportUnavailable("FlashBoxLight"); }
+    int StartPassThrough(IOperationReport&, const std::string&) override {
         return Fail("StartPassThrough");
     }
-    int StopPassThrough(CMainFrame&) override { return Fail("StopPassThrough"); }
+    int StopPassThrough(IOperationReport&) override { return Fail("StopPassThrough"); }
     int IsEditorInstalled(const std::string&) override { return Fail("IsEditorInstalled"); }
     int LaunchDownloadTool(const std::string&) override { return Fail("LaunchDownloadTool"); }
     int GetEditorVersion(const std::string&, std::string*) override {

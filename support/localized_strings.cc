@@ -1,6 +1,6 @@
 #include "support/localized_strings.h"
 
-#include "app/settings.h"
+#include "support/settings.h"
 #include "platform/file_system.h"
 #include "platform/program_dir.h"
 

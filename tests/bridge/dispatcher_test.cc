@@ -1,6 +1,6 @@
 #include "tests/bridge/bridge_fixture.h"
 #include "bridge/page_call.h"
-#include "app/settings.h"
+#include "support/settings.h"
 #include "platform/codepage.h"
 #include "platform/profile.h"
 

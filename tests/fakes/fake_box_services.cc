@@ -42,7 +42,7 @@ int CFakeBoxServices::OpenTcpLink(const std::string& strAddress) {
 
 void CFakeBoxServices::CloseUsbDevice() { Record("CloseUsbDevice()"); }
 
-CIdentifyResult CFakeBoxServices::IdentifyBox(CMainFrame&) {
+CIdentifyResult CFakeBoxServices::IdentifyBox(IOperationReport&) {
     Record("IdentifyBox()");
     if (identify.bIdentified) {
         g_strHmiType = strHmiType;
@@ -52,34 +52,34 @@ CIdentifyResult CFakeBoxServices::IdentifyBox(CMainFrame&) {
     return identify;
 }
 
-void CFakeBoxServices::LoadBoxRecord(CMainFrame&) { Record("LoadBoxRecord()"); }
+void CFakeBoxServices::LoadBoxRecord(IOperationReport&) { Record("LoadBoxRecord()"); }
 
 std::string CFakeBoxServices::DiscoverBoxes(int nProbeFlag, const std::string& strBoxAddr) {
     Record("DiscoverBoxes(" + std::to_string(nProbeFlag) + "," + strBoxAddr + ")");
     return strDiscoveryResult;
 }
 
-void CFakeBoxServices::SyncBoxTime(CMainFrame&) { Record("SyncBoxTime(" + g_strTimeZone + ")"); }
-void CFakeBoxServices::UploadConfigFromBox(CMainFrame&, const std::string& strBoxFile) {
+void CFakeBoxServices::SyncBoxTime(IOperationReport&) { Record("SyncBoxTime(" + g_strTimeZone + ")"); }
+void CFakeBoxServices::UploadConfigFromBox(IOperationReport&, const std::string& strBoxFile) {
     Record("UploadConfigFromBox(" + strBoxFile + "," + g_szTransferPath + "," +
            g_strUploadPassword + ")");
 }
-void CFakeBoxServices::DownloadConfigToBox(CMainFrame&, const std::string& strBoxFile) {
+void CFakeBoxServices::DownloadConfigToBox(IOperationReport&, const std::string& strBoxFile) {
     Record("DownloadConfigToBox(" + strBoxFile + "," + g_szTransferPath + ")");
 }
-void CFakeBoxServices::CopyMachineCode(CMainFrame&) { Record("CopyMachineCode()"); }
-void CFakeBoxServices::TestBoxNetwork(CMainFrame&) { Record("TestBoxNetwork()"); }
-void CFakeBoxServices::UpdateBoxFirmware(CMainFrame&) { Record("UpdateBoxFirmware()"); }
-void CFakeBoxServices::SetBoxMode(CMainFrame&) {
+void CFakeBoxServices::CopyMachineCode(IOperationReport&) { Record("CopyMachineCode()"); }
+void CFakeBoxServices::TestBoxNetwork(IOperationReport&) { Record("TestBoxNetwork()"); }
+void CFakeBoxServices::UpdateBoxFirmware(IOperationReport&) { Record("UpdateBoxFirmware()"); }
+void CFakeBoxServices::SetBoxMode(IOperationReport&) {
     Record("SetBoxMode(" + std::to_string(g_nBoxMode) + ")");
 }
-void CFakeBoxServices::FlashBoxLight(CMainFrame&) { Record("FlashBoxLight()"); }
+void CFakeBoxServices::FlashBoxLight(IOperationReport&) { Record("FlashBoxLight()"); }
 
-int CFakeBoxServices::StartPassThrough(CMainFrame&, const std::string& strDescription) {
+int CFakeBoxServices::StartPassThrough(IOperationReport&, const std::string& strDescription) {
     Record("StartPassThrough(" + strDescription + ")");
     return 1;
 }
-int CFakeBoxServices::StopPassThrough(CMainFrame&) {
+int CFakeBoxServices::StopPassThrough(IOperationReport&) {
     Record("StopPassThrough()");
     return 1;
 }

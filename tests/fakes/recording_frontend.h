@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frontend.h"
+#include "bridge/frontend.h"
 
 class CRecordingPage : public IPageSink {
 public:

@@ -1,6 +1,6 @@
 #include "tests/fakes/temp_program_dir.h"
 
-#include "app/settings.h"
+#include "support/settings.h"
 #include "bridge/command_state.h"
 #include "platform/file_system.h"
 #include "platform/program_dir.h"

@@ -180,6 +180,20 @@ DISCOVERY_SEEDS = {
     "not_dotted.udp": discovery("abc", "127.0.0.1", "", "garbage;;1.2.3;"),
 }
 
+# Receives of the box link, one per field; an empty field is an empty receive.
+BOX_REPLY_SEEDS = {
+    "ok.txt": b"OK\r",
+    "error.txt": b"ERROR\r",
+    "error_more.txt": b"ERROR\rmore",
+    "late.txt": US.join([b"", b"", b"Mode=2"]),
+    "nothing.txt": US.join([b""] * 6),
+    "versions.txt": US.join([b"0012", b"kernel=1.2.3"]),
+    "versions_split.txt": US.join([b"0030", b"OSVER:V1.0.2\r\n", b"fsFLASHVER:V1.0\r\n"]),
+    "versions_error.txt": US.join([b"0006", b"ERROR\r"]),
+    "versions_huge.txt": US.join([b"9999", b"a" * 1024, b"b" * 900]),
+    "nul_inside.txt": b"OK\x00\rhidden",
+}
+
 
 def network(bits, reply):
     """A network test reply after the byte of the box type's function bits."""
@@ -209,6 +223,7 @@ CORPORA = {
     "string_file": STRING_SEEDS,
     "tnl_reply": TNL_SEEDS,
     "page_command": PAGE_SEEDS,
+    "box_reply": BOX_REPLY_SEEDS,
     "discovery_reply": DISCOVERY_SEEDS,
     "network_reply": NETWORK_REPLY_SEEDS,
 }

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/main_frame.h"
-#include "app/settings.h"
+#include "support/settings.h"
 #include "bridge/command_state.h"
 #include "platform/codepage.h"
 #include "tests/fakes/fake_box_services.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
+#include "support/settings.h"
 #include "platform/file_system.h"
 #include "platform/program_dir.h"
 

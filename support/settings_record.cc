@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "support/settings.h"
 
 #include "platform/file_system.h"
 #include "platform/program_dir.h"

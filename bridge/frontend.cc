@@ -1,6 +1,6 @@
-#include "app/frontend.h"
+#include "bridge/frontend.h"
 
-#include "app/settings.h"
+#include "support/settings.h"
 #include "support/localized_strings.h"
 
 bool ShowLocalizedMessage(IUserDialogs& dialogs, const std::string& textKey,

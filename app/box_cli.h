@@ -1,0 +1,23 @@
+// The box command line: the box operations for scripts and fleets, without pages or questions.
+//   zelvo box [--address A | --usb] [--program-dir DIR] [--json] [--yes] OPERATION [ARGS]
+// Operations: identify, versions, mode [N], light, network-test, sync-time, stop, restart,
+// discover [--probe] [--address A]. Exit status: 0 success, 1 the operation failed, 2 usage.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "box/box_channel.h"
+#include "box/tcp_link.h"
+
+// Timing a test may shorten; the defaults are the program's.
+struct CBoxCliTiming {
+    CBoxTiming box;
+    CTcpLinkTiming tcp;
+};
+
+// Runs one box operation; args are the words after "box". Output goes to out, usage errors to
+// err.
+int RunBoxCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              const CBoxCliTiming& timing = {});

@@ -1,0 +1,132 @@
+// Page commands through the dispatcher and the worker pass, against the simulated box over TCP.
+#include <algorithm>
+
+#include "app/main_frame.h"
+#include "bridge/box_services.h"
+#include "bridge/command_state.h"
+#include "bridge/command_worker.h"
+#include "tests/box_ops/box_ops_fixture.h"
+#include "tests/fakes/recording_frontend.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string Line(const std::string& text) { return "AddText(\"" + text + "\");"; }
+const std::string kSeparator = Line("----------------------------------------------");
+// A pass with an identified box enables the page, then disables it for the operation.
+const Lines kPassStart = {"DisableOperate(false);", "DisableOperate(true);"};
+
+class PageCommandTest : public BoxOpsTest {
+protected:
+    explicit PageCommandTest(int nThird = 50)
+        : BoxOpsTest(nThird), services(CBoxTiming{0}), frame(services.Services(), {0, 1, 0}) {
+        frame.AttachPage(&page);
+        frame.AttachDialogs(&dialogs);
+        frame.DispatchCommand("11", "LocalNetwork");
+        frame.DispatchCommand("12", strSimAddress);
+    }
+    // Runs the command through one worker pass and returns the page scripts it produced.
+    Lines Run(const std::string& v1, const std::string& v2) {
+        page.TakeScripts();
+        TakeCommands();
+        frame.DispatchCommand(v1, v2);
+        RunWorkerPass(frame);
+        return page.TakeScripts();
+    }
+
+    CBoxServices services;
+    CRecordingPage page;
+    CScriptedDialogs dialogs;
+    CMainFrame frame;
+};
+
+TEST_F(PageCommandTest, IdentificationThenEachOperationSendsAndShowsExactly) {
+    RunWorkerPass(frame);
+    EXPECT_EQ(TakeCommands(), (Lines{"GetHMIType\r", "GetRmtSN\r\n", "GetBoxMode\r\n"}));
+    Lines scripts = page.TakeScripts();
+    EXPECT_EQ(Lines(scripts.end() - 3, scripts.end()),
+              (Lines{"DetectBox(\"ZELVO-4G\", 2);", Line("ZG-0042"), "DisableOperate(true);"}));
+    EXPECT_EQ(services.Session().Record().strTypeKernel, "3");  // the first of two entries
+
+    struct {
+        const char* v1;
+        const char* v2;
+        Lines commands;
+        Lines scripts;
+    } const cases[] = {
+        {"18", "", {"Light\r"}, {kSeparator, Line("[light_cmd_suc]")}},
+        {"4", "", {"GetRmtSN\r\n"},
+         {kSeparator, Line("[get_maccode_success]"), Line("ZG-0042")}},
+        {"5", "", {"TestNetworkJson\r\n"},
+         {kSeparator, Line("[detecting_network]"), Line("*****************************"),
+          Line("[ethernet_ip_address]"), Line("192.168.1.20"), Line("[ethernet_mac_address]"),
+          Line("00:11:22:33:44:55"), Line("[connect_server_time]"), Line("12.5/13.0/14.1 ms"),
+          Line("*****************************")}},
+        {"16", "3", {"SetBoxMode 3\r\n", "reset\r"},
+         {kSeparator, Line("[set_mode_success]"), Line("[reboot_zelvo]")}},
+    };
+    for (const auto& c : cases) {
+        const Lines got = Run(c.v1, c.v2);
+        ASSERT_GE(got.size(), 2u) << c.v1;
+        EXPECT_EQ(Lines(got.begin(), got.begin() + 2), kPassStart) << c.v1;
+        EXPECT_EQ(Lines(got.begin() + 2, got.end()), c.scripts) << c.v1;
+        EXPECT_EQ(TakeCommands(), c.commands) << c.v1;
+    }
+    EXPECT_EQ(dialogs.strClipboard, "ZG-0042");
+}
+
+TEST_F(PageCommandTest, TimeZoneFromCommand22IsSentUnchangedAndYesRestarts) {
+    RunWorkerPass(frame);
+    frame.DispatchCommand("22", "China Standard Time");
+    dialogs.bMessageAnswer = true;
+    const Lines scripts = Run("1", "");
+    const Lines commands = TakeCommands();
+    ASSERT_EQ(commands.size(), 3u);
+    EXPECT_EQ(commands[0], "SetTZ China Standard Time\r");
+    EXPECT_EQ(commands[1].rfind("SetTime utc/", 0), 0u);
+    EXPECT_EQ(commands[2], "reset\r");
+    EXPECT_EQ(Lines(scripts.begin() + 2, scripts.end()),
+              (Lines{kSeparator, Line("[updating_time]"), Line("[update_tz_success]"),
+                     Line("[update_time_success]")}));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].strText, "[is_update_tz]");
+}
+
+TEST_F(PageCommandTest, IdentificationFailures) {
+    struct {
+        const char* name;
+        const char* prefix;
+        std::vector<std::string> reply;
+        const char* detect;
+        Lines commands;
+    } const cases[] = {
+        {"serial begins with the type", "GetRmtSN", {"ZELVO-4G-0042"}, "DetectBox(\"UNKNOWN\", -1);",
+         {"GetHMIType\r", "GetRmtSN\r\n", "GetBoxMode\r\n"}},
+        {"type ERROR", "GetHMIType", {"ERROR\r"}, "DetectBox(\"UNKNOWN\", -1);", {"GetHMIType\r"}},
+        {"mode ERROR", "GetBoxMode", {"ERROR\r"}, "DetectBox(\"ZELVO-4G\", -1);",
+         {"GetHMIType\r", "GetRmtSN\r\n", "GetBoxMode\r\n"}},
+    };
+    for (const auto& c : cases) {
+        sim.ClearReplies();
+        sim.SetReply(c.prefix, c.reply);
+        g_bNeedDetect = 1;
+        const Lines scripts = Run("11", "LocalNetwork");
+        EXPECT_NE(std::find(scripts.begin(), scripts.end(), c.detect), scripts.end()) << c.name;
+        EXPECT_EQ(TakeCommands(), c.commands) << c.name;
+    }
+}
+
+// The probe walks the whole /24: no other test may have a box there.
+class PageDiscoveryTest : public PageCommandTest {
+protected:
+    PageDiscoveryTest() : PageCommandTest(52) {}
+};
+
+TEST_F(PageDiscoveryTest, DiscoveryOfTheSelectedNetworkFindsTheBox) {
+    const Lines scripts = Run("10", "0");
+    EXPECT_EQ(scripts, Lines{"RefreshList(\"" + strSimAddress + ";\");"});
+    EXPECT_EQ(TakeCommands(), Lines{"GetHostName\r"});  // the probe; nothing else
+}
+
+}  // namespace

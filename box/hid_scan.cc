@@ -60,25 +60,26 @@ HidScan::~HidScan() {
     CloseHandles();
 }
 
+// Diagnostics go to standard error: standard output carries the frontends' own text (the
+// terminal's lines, the box command line's JSON).
 int HidScan::FindDevice() {
     int nFound = 0;
     for (const platform::CHidDeviceInfo& info : platform::EnumerateHidDevices()) {
         if (info.strDevicePath.size() > kMaxTextLength) continue;
-        std::printf("VID:%0X, PID:%0X\r\n", info.nVendor, info.nProduct);
+        std::fprintf(stderr, "VID:%0X, PID:%0X\r\n", info.nVendor, info.nProduct);
         if (info.nVendor != kBoxVendor || info.nProduct != kBoxProduct) continue;
-        std::printf("find device!\r\n");
+        std::fprintf(stderr, "find device!\r\n");
         if (info.strUsbParentName.empty()) continue;
-        std::printf("begin GetLocalPath!\r\n");
+        std::fprintf(stderr, "begin GetLocalPath!\r\n");
         const std::string strLocation = UsbLocationText(info.strUsbParentName);
         if (strLocation.empty()) continue;
         if (!m_bOpened) {
             m_strLocation = strLocation;
             m_strDevicePath = info.strDevicePath;
         }
-        std::printf("DeviceName : %s \r\n", strLocation.c_str());
+        std::fprintf(stderr, "DeviceName : %s \r\n", strLocation.c_str());
         nFound = 1;
     }
-    std::fflush(stdout);
     return nFound;
 }
 

@@ -77,7 +77,7 @@ void ReceiveAnswers(platform::SocketHandle s, const std::string& strOwnAddress,
             TakeDiscoveryReply(strOwnAddress, strSender,
                                std::string_view(buffer.data(), static_cast<size_t>(nLength)),
                                &pFound->strFoundBoxes);
-        std::fputs(strLine.c_str(), stdout);
+        std::fputs(strLine.c_str(), stderr);  // standard output is the frontend's
     }
 }
 

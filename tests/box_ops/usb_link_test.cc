@@ -1,0 +1,85 @@
+// The box on USB: a fake hidraw tree whose box node opens to one end of a report socket pair,
+// and the simulated box serving reports on the other end.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <sstream>
+
+#include "app/box_cli.h"
+#include "app/main_frame.h"
+#include "bridge/box_services.h"
+#include "bridge/command_worker.h"
+#include "tests/box_ops/box_ops_fixture.h"
+#include "tests/fakes/fake_hid_tree.h"
+#include "tests/fakes/recording_frontend.h"
+
+namespace {
+
+class UsbLinkTest : public ::testing::Test {
+protected:
+    UsbLinkTest() {
+        dir.WriteStrings("detect_zelvo_failed=[detect_zelvo_failed]\n");
+        tree.Add({3, "pci0000:00/0000:00:14.0/usb1/1-4/1-4.2/1-4.2:1.0", 0x0525, 0xA4AD});
+        EXPECT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, nPair), 0);
+        CSimBoxConfig config;
+        config.nTcpPort = 0;
+        config.nUsbFd = nPair[1];
+        EXPECT_TRUE(sim.Start(config));
+        auto lock = sim.Lock();
+        sim.State().strType = "ZELVO-4G";
+        sim.State().strSerial = "ZG-0042";
+        const int nHost = nPair[0];
+        platform::SetHidOpenFunction([nHost](const std::string&, bool) { return dup(nHost); });
+    }
+    ~UsbLinkTest() override {
+        platform::SetHidOpenFunction({});
+        sim.Stop();
+        close(nPair[0]);
+    }
+
+    CTempProgramDir dir;
+    CFakeHidTree tree;
+    int nPair[2] = {-1, -1};
+    CSimBox sim;
+};
+
+TEST_F(UsbLinkTest, CommandLineIdentifiesAndQueriesVersionsInReports) {
+    std::ostringstream out, err;
+    const int nExit = RunBoxCli({"--program-dir", dir.Path(), "--usb", "--json", "versions"}, out,
+                                err, CBoxCliTiming{CBoxTiming{0}, {}});
+    EXPECT_EQ(nExit, 0) << err.str();
+    EXPECT_EQ(out.str(),
+              R"({"ok":true,"box":{"type":"ZELVO-4G","serial":"ZG-0042","mode":1},)"
+              R"("versions":"OSVER:V1.0.2-P:FS\r\nfsFLASHVER:V1.0.2-P:FS\r\n","lines":["ZG-0042"]})"
+              "\n");
+    EXPECT_EQ(sim.Commands(), (std::vector<std::string>{"GetHMIType\r", "GetRmtSN\r\n",
+                                                        "GetBoxMode\r\n", "GetAllVersion\r"}));
+    for (const std::string& report : sim.UsbReports()) {
+        EXPECT_EQ(report.size(), 1025u);
+        EXPECT_EQ(report[0], '\0');
+    }
+}
+
+TEST_F(UsbLinkTest, WorkerPassOpensTheUsbLinkAndIdentifies) {
+    CBoxServices services(CBoxTiming{0});
+    CRecordingPage page;
+    CMainFrame frame(services.Services(), {0, 1, 0});
+    frame.AttachPage(&page);
+    frame.DispatchCommand("11", "USB:Download");
+    RunWorkerPass(frame);
+    EXPECT_EQ(page.Count("DetectBox(\"ZELVO-4G\", 1);"), 1u);
+    EXPECT_EQ(page.Count("AddText(\"ZG-0042\");"), 1u);
+    frame.AttachPage(nullptr);
+}
+
+TEST_F(UsbLinkTest, NoBoxOnTheTreeFailsTheLink) {
+    CFakeHidTree emptyTree;  // replaces the scan's root while it exists
+    std::ostringstream out, err;
+    EXPECT_EQ(RunBoxCli({"--program-dir", dir.Path(), "--usb", "--json", "identify"}, out, err,
+                        CBoxCliTiming{CBoxTiming{0}, {}}),
+              1);
+    EXPECT_EQ(out.str(), "{\"ok\":false,\"lines\":[\"[detect_zelvo_failed]\"]}\n");
+    EXPECT_TRUE(sim.Commands().empty());
+}
+
+}  // namespace

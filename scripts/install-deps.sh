@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpugixml-dev libcjson-dev
+  libpugixml-dev libcjson-dev libssl-dev
   clang libclang-rt-14-dev
 )
 

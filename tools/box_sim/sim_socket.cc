@@ -16,13 +16,17 @@ bool MakeSimAddress(const std::string& strAddress, uint16_t nPort, sockaddr_in* 
     return inet_pton(AF_INET, strAddress.c_str(), &address->sin_addr) == 1;
 }
 
+void SetReuseAddress(int nSocket, bool bOn) {
+    int nOn = bOn ? 1 : 0;
+    setsockopt(nSocket, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof(nOn));
+}
+
 int BindSimSocket(int nType, const std::string& strAddress, uint16_t nPort) {
     sockaddr_in address;
     if (!MakeSimAddress(strAddress, nPort, &address)) return -1;
     int nSocket = socket(AF_INET, nType | SOCK_CLOEXEC, 0);
     if (nSocket < 0) return -1;
-    int nOn = 1;
-    setsockopt(nSocket, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof(nOn));
+    SetReuseAddress(nSocket, true);
     if (bind(nSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
         close(nSocket);
         return -1;

@@ -16,6 +16,7 @@ constexpr int kSimPollMs = 20;
 bool MakeSimAddress(const std::string& strAddress, uint16_t nPort, sockaddr_in* address);
 // A socket of the type bound to the address (SO_REUSEADDR set); -1 when that fails.
 int BindSimSocket(int nType, const std::string& strAddress, uint16_t nPort);
+void SetReuseAddress(int nSocket, bool bOn);
 // Waits up to nMs for input: 1 readable, 0 nothing yet, -1 error.
 int WaitSimReadable(int nSocket, int nMs);
 // Sends all bytes (one packet on a packet socket); gives up when the peer is gone or the sim stops.

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr size_t kMaxLine = 65536;  // a longer run of bytes without "\r" is taken as one line
+constexpr int kBacklog = 16;
 
 // A TCP connection as a stream of command lines and transfer bytes.
 class CSimTcpChannel : public CSimChannel {
@@ -107,7 +108,15 @@ bool CSimTcpChannel::ReadData(size_t n, std::string* data, unsigned nIdleMs) {
 }  // namespace
 
 bool CSimTcpServer::Start() {
-    if (!Listen()) return false;
+    m_nListenSocket = BindSimSocket(SOCK_STREAM, m_core.config.strAddress, m_core.config.nTcpPort);
+    if (m_nListenSocket < 0 || listen(m_nListenSocket, kBacklog) != 0) {
+        CloseListener();
+        return false;
+    }
+    // The socket stays bound through restarts; without the reuse flag no other sim can take the
+    // address while this one does not listen.
+    SetReuseAddress(m_nListenSocket, false);
+    m_bListening = true;
     m_acceptThread = std::thread(&CSimTcpServer::AcceptLoop, this);
     return true;
 }
@@ -117,31 +126,32 @@ void CSimTcpServer::Stop() {
     CloseListener();
 }
 
-bool CSimTcpServer::Listen() {
-    m_nListenSocket = BindSimSocket(SOCK_STREAM, m_core.config.strAddress, m_core.config.nTcpPort);
-    if (m_nListenSocket >= 0 && listen(m_nListenSocket, 16) == 0) return true;
-    CloseListener();
-    return false;
-}
-
 void CSimTcpServer::CloseListener() {
     if (m_nListenSocket >= 0) close(m_nListenSocket);
     m_nListenSocket = -1;
 }
 
-// The listener is closed for the restart window and opened again after it.
+// For the restart window the listener stops listening (connections are refused) and every
+// connection ends; afterwards the same socket listens again.
+void CSimTcpServer::FollowRestart() {
+    bool bRestarting = m_core.IsRestarting();
+    if (bRestarting && m_bListening) {
+        shutdown(m_nListenSocket, SHUT_RDWR);
+        m_bListening = false;
+        ShutdownConnections();
+    } else if (!bRestarting && !m_bListening) {
+        // Listening again checks the port against this socket's own (closing) connections.
+        SetReuseAddress(m_nListenSocket, true);
+        m_bListening = listen(m_nListenSocket, kBacklog) == 0;
+        SetReuseAddress(m_nListenSocket, false);
+    }
+}
+
 void CSimTcpServer::AcceptLoop() {
     while (!m_core.bStopping) {
         Reap(false);
-        bool bRestarting = m_core.IsRestarting();
-        if (bRestarting && m_nListenSocket >= 0) {
-            CloseListener();
-            ShutdownConnections();
-        } else if (!bRestarting && m_nListenSocket < 0 && !Listen()) {
-            m_core.SleepFor(kSimPollMs);
-            continue;
-        }
-        if (m_nListenSocket < 0) {
+        FollowRestart();
+        if (!m_bListening) {
             m_core.SleepFor(kSimPollMs);
         } else if (WaitSimReadable(m_nListenSocket, kSimPollMs) > 0) {
             AcceptOne();
@@ -151,9 +161,12 @@ void CSimTcpServer::AcceptLoop() {
     Reap(true);
 }
 
+// Connections carry the reuse flag, so that their TIME_WAIT does not keep a later sim from
+// binding the address.
 void CSimTcpServer::AcceptOne() {
     int nClient = accept4(m_nListenSocket, nullptr, nullptr, SOCK_CLOEXEC);
     if (nClient < 0) return;
+    SetReuseAddress(nClient, true);
     std::lock_guard<std::mutex> lock(m_connectionMutex);
     CConnection& connection = m_connections.emplace_back();
     connection.nSocket = nClient;

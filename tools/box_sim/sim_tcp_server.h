@@ -1,5 +1,5 @@
 // The box's command port: one accept thread and one thread per connection. While the box
-// restarts the listener is closed (connections are refused) and open connections are ended.
+// restarts, connections are refused and open ones are ended; the address stays reserved.
 #pragma once
 
 #include <atomic>
@@ -28,8 +28,8 @@ class CSimTcpServer {
         std::atomic<bool> bDone{false};
     };
 
-    bool Listen();
     void CloseListener();
+    void FollowRestart();
     void AcceptLoop();
     void AcceptOne();
     void Serve(CConnection* pConnection);
@@ -39,6 +39,7 @@ class CSimTcpServer {
 
     CSimBoxCore& m_core;
     int m_nListenSocket = -1;
+    bool m_bListening = false;
     std::thread m_acceptThread;
     std::mutex m_connectionMutex;  // guards m_connections
     std::list<CConnection> m_connections;

@@ -72,11 +72,12 @@ std::string CopyMachineCode(CBoxChannel& channel, IOperationReport& report) {
         report.RunPageScript("get_maccode_failed", kScriptLocalizedLine);
         return "";
     }
-    // The clipboard gets the bytes as received; a clipboard that cannot be opened is not an
-    // error of the box, so the serial is still reported.
-    report.SetClipboardText(reply.Text());
-    report.RunPageScript("get_maccode_success", kScriptLocalizedLine);
+    // The clipboard gets the reply as text of this program (the 8-bit reply decoded); a
+    // clipboard that cannot be opened is not an error of the box, so the serial is still
+    // reported.
     const std::string serial = platform::AnsiToUtf8(reply.Text());
+    report.SetClipboardText(serial);
+    report.RunPageScript("get_maccode_success", kScriptLocalizedLine);
     report.RunPageScript(serial, kScriptRawLine);
     return serial;
 }

@@ -17,16 +17,16 @@
 #include <vector>
 
 struct CSimBoxConfig {
-    std::string strAddress =
-        "127.0.0.20";                 // TCP bind address, and the address UDP answers come from
+    // TCP bind address, and the address UDP answers come from.
+    std::string strAddress = "127.0.0.20";
     uint16_t nTcpPort = 8769;         // 0: no TCP server
     std::string strDiscoveryAddress;  // e.g. "127.0.0.255"; empty: no UDP responder
     uint16_t nDiscoveryPort = 8767;
     // One end of a socketpair(AF_UNIX, SOCK_SEQPACKET): USB reports are served on it. The sim
     // takes ownership when Start succeeds and closes it in Stop.
     int nUsbFd = -1;
-    unsigned nRestartMs =
-        3000;  // after "reset\r": unreachable this long (TCP listener closed, USB silent)
+    // After "reset\r": unreachable this long (connections refused, USB and UDP silent).
+    unsigned nRestartMs = 3000;
 };
 
 // Everything the box answers from. Tests read and change it under Lock().
@@ -37,14 +37,14 @@ struct CSimBoxState {
     std::string strHostName = "ZELVO-B100";
     std::string strTimeZone;  // last SetTZ argument
     std::string strClock;     // last SetTime argument
-    std::string strVersions =
-        "OSVER:V1.0.2-P:FS\r\nfsFLASHVER:V1.0.2-P:FS\r\n";  // GetAllVersion body
+    // Body of the GetAllVersion reply.
+    std::string strVersions = "OSVER:V1.0.2-P:FS\r\nfsFLASHVER:V1.0.2-P:FS\r\n";
     std::map<std::string, std::string> files;  // stored files by box path/name ("setup.xml", ...)
     std::map<std::string, std::string> uploadPasswords;  // name -> password an upload must give
     std::set<std::string> uploadForbidden;               // uploads of these names get status 2
     std::set<std::string> firmwareNames = {"update", "fsFLASH"};  // downloads that are firmware
-    std::vector<std::string>
-        firmwareImages;  // box-side names of received firmware images, in order
+    // Box-side names of the firmware images received, in order (the data are in files).
+    std::vector<std::string> firmwareImages;
     // Replies to TestNetworkJson / TestNetwork ("" = answer "ERROR\r").
     std::string strNetworkJson =
         "{\"conNetType\":0,\"pingTime\":\"12.5/13.0/14.1\",\"ethEnable\":1,"

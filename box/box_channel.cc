@@ -26,6 +26,9 @@ void CBoxChannel::Pause() { platform::SleepMs(m_timing.nCommandPauseMs); }
 bool CBoxChannel::ReceiveReply(CReplyBuffer* pReply) {
     const size_t nAsk = std::min(pReply->Size(), kMaxReceive);
     for (int i = 0; i < kReplyAttempts && pReply->Data()[0] == '\0'; ++i) {
+        // An attempt that brought only a leading NUL must not leave its tail behind a shorter
+        // reply that follows.
+        pReply->Clear();
         size_t nCount = 0;
         m_pActiveLink->Receive(pReply->Data(), nAsk, &nCount);
     }

@@ -192,6 +192,8 @@ BOX_REPLY_SEEDS = {
     "versions_error.txt": US.join([b"0006", b"ERROR\r"]),
     "versions_huge.txt": US.join([b"9999", b"a" * 1024, b"b" * 900]),
     "nul_inside.txt": b"OK\x00\rhidden",
+    # A first receive that starts with NUL, then a shorter reply: no stale tail.
+    "found_stale_tail.txt": b"\x00n\x00\x00e\x00\x7f0R" + US + b"R01\x0c.2.3",
 }
 
 

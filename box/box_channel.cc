@@ -54,6 +54,7 @@ bool CBoxChannel::QueryAllVersions(CReplyBuffer* pReply) {
     m_pActiveLink->Send(kCommand.data(), kCommand.size(), &nCount);
     char szLength[kLengthFieldSize + 1] = {};  // read as terminated 4-character text
     for (int i = 0; i < kLengthAttempts && szLength[0] == '\0'; ++i) {
+        std::memset(szLength, 0, sizeof(szLength));  // no digits left over from the last try
         m_pActiveLink->Receive(szLength, kLengthFieldSize, &nCount);
     }
     const size_t nBody = static_cast<size_t>(std::max(0, std::atoi(szLength)));

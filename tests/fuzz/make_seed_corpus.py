@@ -193,6 +193,8 @@ BOX_REPLY_SEEDS = {
     "versions_huge.txt": US.join([b"9999", b"a" * 1024, b"b" * 900]),
     "nul_inside.txt": b"OK\x00\rhidden",
     # A first receive that starts with NUL, then a shorter reply: no stale tail.
+    # A length field that starts with NUL, then a shorter one: no digits left over.
+    "found_stale_length.txt": b"\x00011" + US + b"1" + US + b"\xff\xff",
     "found_stale_tail.txt": b"\x00n\x00\x00e\x00\x7f0R" + US + b"R01\x0c.2.3",
 }
 

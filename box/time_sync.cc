@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "box/box_control.h"
 #include "platform/codepage.h"
 
 namespace {
@@ -79,7 +80,7 @@ bool SyncBoxTime(CBoxChannel& channel, IOperationReport& report, const std::stri
     }
     report.RunPageScript("update_time_success", kScriptLocalizedLine);
     if (zone.bZoneChanged && report.AskYesNo("is_update_tz")) {
-        channel.SendBoxCommand("reset\r", nullptr);  // the box restarts and takes the new zone
+        RestartBox(channel, report, nullptr, false);  // the box takes the new zone on restart
     }
     return true;
 }

@@ -18,7 +18,6 @@ namespace {
 class UsbLinkTest : public ::testing::Test {
 protected:
     UsbLinkTest() {
-        dir.WriteStrings("detect_zelvo_failed=[detect_zelvo_failed]\n");
         tree.Add({3, "pci0000:00/0000:00:14.0/usb1/1-4/1-4.2/1-4.2:1.0", 0x0525, 0xA4AD});
         EXPECT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, nPair), 0);
         CSimBoxConfig config;
@@ -70,16 +69,6 @@ TEST_F(UsbLinkTest, WorkerPassOpensTheUsbLinkAndIdentifies) {
     EXPECT_EQ(page.Count("DetectBox(\"ZELVO-4G\", 1);"), 1u);
     EXPECT_EQ(page.Count("AddText(\"ZG-0042\");"), 1u);
     frame.AttachPage(nullptr);
-}
-
-TEST_F(UsbLinkTest, NoBoxOnTheTreeFailsTheLink) {
-    CFakeHidTree emptyTree;  // replaces the scan's root while it exists
-    std::ostringstream out, err;
-    EXPECT_EQ(RunBoxCli({"--program-dir", dir.Path(), "--usb", "--json", "identify"}, out, err,
-                        CBoxCliTiming{CBoxTiming{0}, {}}),
-              1);
-    EXPECT_EQ(out.str(), "{\"ok\":false,\"lines\":[\"[detect_zelvo_failed]\"]}\n");
-    EXPECT_TRUE(sim.Commands().empty());
 }
 
 }  // namespace

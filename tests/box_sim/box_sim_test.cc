@@ -117,40 +117,27 @@ TEST(BoxSimStart, RefusesAddressesOutsideLoopback) {
     }
 }
 
+// The replies the program's tests do not already see: a zone that did not change, an unknown
+// command. Every byte sent is on record.
 TEST_F(BoxSimTest, AnswersCommandsOverTcpAndRecordsEveryByte) {
     const struct {
         const char* szCommand;
         const char* szReply;
     } cases[] = {
-        {"GetHMIType\r", "ZELVO-B100"},
-        {"GetRmtSN\r\n", "ZB100-2026-000123"},
-        {"SetBoxMode 3\r\n", "OK\r"},
-        {"GetBoxMode\r\n", "Mode=3"},
         {"SetTZ UTC+1\r", "OK\r"},
         {"SetTZ UTC+1\r", "END\r"},
-        {"SetTime 2026-01-02 03:04:05\r", "OK\r"},
-        {"TerminateAll\r", "OK\r"},
         {"Bogus\r", "ERROR\r"},
-        {"GetAllVersion\r", "00130123456789abc"},
+        {"SetTime 2026-01-02 03:04:05\r", "OK\r"},
     };
-    {
-        auto lock = box.Lock();
-        box.State().strVersions = "0123456789abc";
-    }
     std::string strSent;
-    std::vector<std::string> commands;
     for (const auto& c : cases) {
         SendText(nClient, c.szCommand);
         EXPECT_EQ(ReadBytes(nClient, strlen(c.szReply)), c.szReply) << c.szCommand;
         strSent += c.szCommand;
-        commands.push_back(c.szCommand);
     }
     EXPECT_EQ(box.Received(), strSent);
-    EXPECT_EQ(box.Commands(), commands);
     auto lock = box.Lock();
-    EXPECT_EQ(box.State().nMode, 3);
     EXPECT_EQ(box.State().strClock, "2026-01-02 03:04:05");
-    EXPECT_TRUE(box.State().bStopped);
 }
 
 // Over USB every chunk of a split answer is a report of its own, so the split is seen exactly.

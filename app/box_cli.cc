@@ -40,6 +40,10 @@ public:
         if (nMode == kScriptRawLine) lines.push_back(text);
     }
     bool AskYesNo(const std::string&) override { return m_bYes; }
+    bool ShowMessage(const std::string& text, bool bYesNo) override {
+        lines.push_back(text);
+        return !bYesNo || m_bYes;
+    }
     bool SetClipboardText(const std::string&) override { return false; }
     std::vector<std::string> lines;
 

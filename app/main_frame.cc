@@ -6,6 +6,8 @@
 #include "bridge/page_script.h"
 #include "platform/file_system.h"
 #include "platform/program_dir.h"
+#include "support/localized_strings.h"
+#include "support/settings.h"
 #include "support/xml_document.h"
 
 CMainFrame::CMainFrame(const CBridgeServices& services, CWorkerTiming timing)
@@ -40,6 +42,13 @@ void CMainFrame::RunPageScript(const std::string& text, int nMode) {
 bool CMainFrame::AskYesNo(const std::string& textKey) {
     return m_pDialogs != nullptr &&
            ShowLocalizedMessage(*m_pDialogs, textKey, MessageBoxStyle::kYesNo);
+}
+
+bool CMainFrame::ShowMessage(const std::string& text, bool bYesNo) {
+    return m_pDialogs != nullptr &&
+           m_pDialogs->ShowMessageBox(text, GetLocalizedString("alert_title"),
+                                      bYesNo ? MessageBoxStyle::kYesNo : MessageBoxStyle::kOk,
+                                      g_wLangId);
 }
 
 bool CMainFrame::SetClipboardText(const std::string& text) {

@@ -28,6 +28,8 @@ public:
     void RunPageScript(const std::string& text, int nMode) override;
     // A Yes/No message box with the localized text; false without a frontend.
     bool AskYesNo(const std::string& textKey) override;
+    // A message box with text already in the user's language; false without a frontend.
+    bool ShowMessage(const std::string& text, bool bYesNo) override;
     // The clipboard, through the frontend; false without one.
     bool SetClipboardText(const std::string& text) override;
 

@@ -31,6 +31,8 @@ private:
 
 struct CBoxTiming {
     unsigned nCommandPauseMs = 300;  // after every command exchange
+    unsigned nTransferPauseMs = 100;  // between the ready and acknowledgement reads of a transfer
+    unsigned nRestartWaitMs = 2000;   // after a restart that ends a write to the box
 };
 
 // How a reply decides the exchange: "ERROR\r" exactly, or nothing at all, is a failure; any

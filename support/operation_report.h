@@ -3,6 +3,7 @@
 // lines instead.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // RunPageScript modes.
@@ -24,4 +25,13 @@ public:
     virtual bool AskYesNo(const std::string& textKey) = 0;
     // Puts 8-bit text on the clipboard; false when the clipboard could not be opened.
     virtual bool SetClipboardText(const std::string& text) = 0;
+    // Shows text that is already in the user's language in a message box captioned with the
+    // localized "alert_title": Yes/No when bYesNo is set, else OK. True on Yes or OK.
+    virtual bool ShowMessage(const std::string& text, bool bYesNo) = 0;
+    // How far a long transfer has come, in bytes. Callers limit how often they call it. The
+    // default runs the page function that draws it.
+    virtual void ShowProgress(uint64_t nDone, uint64_t nTotal) {
+        RunPageScript("ShowProgress(" + std::to_string(nDone) + "," + std::to_string(nTotal) + ");",
+                      kScriptRaw);
+    }
 };

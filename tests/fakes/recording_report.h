@@ -12,7 +12,8 @@ class CRecordingReport : public IOperationReport {
 public:
     // (mode, text): the key for localized lines, the text for raw lines and scripts.
     std::vector<std::pair<int, std::string>> entries;
-    std::vector<std::string> questions;
+    std::vector<std::string> questions;  // keys of AskYesNo, texts of ShowMessage
+    std::vector<std::pair<uint64_t, uint64_t>> progress;
     std::string strClipboard;
     bool bAnswerYes = false;
     bool bClipboardWorks = true;
@@ -23,6 +24,13 @@ public:
     bool AskYesNo(const std::string& textKey) override {
         questions.push_back(textKey);
         return bAnswerYes;
+    }
+    bool ShowMessage(const std::string& text, bool bYesNo) override {
+        questions.push_back(text);
+        return !bYesNo || bAnswerYes;
+    }
+    void ShowProgress(uint64_t nDone, uint64_t nTotal) override {
+        progress.emplace_back(nDone, nTotal);
     }
     bool SetClipboardText(const std::string& text) override {
         if (bClipboardWorks) strClipboard = text;

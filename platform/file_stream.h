@@ -1,0 +1,45 @@
+// A file opened for reading or writing in pieces, for transfers and digests that must not hold
+// a whole file in memory, and the free space of a folder.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+class CFileStream {
+public:
+    enum class Mode {
+        kReadExisting,  // read only, the file must exist
+        kCreateAlways,  // read and write, created or emptied
+    };
+
+    CFileStream() = default;
+    ~CFileStream() { Close(); }
+    CFileStream(const CFileStream&) = delete;
+    CFileStream& operator=(const CFileStream&) = delete;
+
+    // Opens the file exclusively: while it is open, another open of the same file through this
+    // class fails.
+    bool Open(const std::string& strPath, Mode mode);
+    bool IsOpen() const { return m_nHandle >= 0; }
+    // Reads up to nLength bytes; *pnRead is 0 at the end of the file.
+    bool Read(void* pBuffer, size_t nLength, size_t* pnRead);
+    // Writes up to nLength bytes; *pnWritten may be less than asked.
+    bool Write(const void* pData, size_t nLength, size_t* pnWritten);
+    bool GetSize(uint64_t* pnSize) const;
+    // Closes the file; false when the system reported a delayed write error.
+    bool Close();
+
+private:
+    int m_nHandle = -1;
+};
+
+// Bytes that an unprivileged user may still write in the folder's file system.
+bool GetFreeSpace(const std::string& strDir, uint64_t* pnBytes);
+
+// Copies a file's bytes over another file (created or replaced).
+bool CopyFileBytes(const std::string& strFrom, const std::string& strTo);
+
+}  // namespace platform

@@ -1,6 +1,7 @@
 #include "bridge/box_services.h"
 
 #include "box/box_control.h"
+#include "box/config_transfer.h"
 #include "box/lan_discovery.h"
 #include "box/network_test.h"
 #include "box/time_sync.h"
@@ -38,14 +39,20 @@ void CBoxServices::SyncBoxTime(IOperationReport& report) {
     ::SyncBoxTime(m_session.Channel(), report, g_strTimeZone);
 }
 
-// File transfers, the configuration and firmware come with the transfer layer; until then
-// these say so and change nothing.
 void CBoxServices::UploadConfigFromBox(IOperationReport& report, const std::string& strBoxFile) {
-    CompleteBridgeServices({}).pOperations->UploadConfigFromBox(report, strBoxFile);
+    ::UploadConfigFromBox(m_session.Channel(), report, strBoxFile, g_strUploadPassword,
+                          g_szTransferPath);
 }
 
+// After a write the box restarts: it is identified again once it answers, and the link
+// failures meanwhile stay silent.
 void CBoxServices::DownloadConfigToBox(IOperationReport& report, const std::string& strBoxFile) {
-    CompleteBridgeServices({}).pOperations->DownloadConfigToBox(report, strBoxFile);
+    if (::DownloadConfigToBox(m_session.Channel(), report, strBoxFile, g_szTransferPath) ==
+        ConfigWriteOutcome::kBoxNotStopped) {
+        return;
+    }
+    g_bDetectFailShown = 1;
+    g_bNeedDetect = 1;
 }
 
 void CBoxServices::UpdateBoxFirmware(IOperationReport& report) {

@@ -38,6 +38,9 @@ private:
 
 // Bytes that an unprivileged user may still write in the folder's file system.
 bool GetFreeSpace(const std::string& strDir, uint64_t* pnBytes);
+// Makes GetFreeSpace report this many bytes everywhere (tests of a full disk); a negative value
+// restores the real figure.
+void SetFreeSpaceForTesting(int64_t nBytes);
 
 // Copies a file's bytes over another file (created or replaced).
 bool CopyFileBytes(const std::string& strFrom, const std::string& strTo);

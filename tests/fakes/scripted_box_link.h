@@ -6,6 +6,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "box/box_link.h"
 
@@ -15,6 +16,7 @@ public:
     // receive. With the script used up, receives deliver nothing and fail.
     std::deque<std::string> receives;
     std::string strSent;
+    std::vector<size_t> sendSizes;  // the length of every send, in order
     bool bSendFails = false;
     int nDrains = 0;
 
@@ -22,6 +24,7 @@ public:
         *pnCount = 0;
         if (bSendFails) return false;
         strSent.append(pData, nLength);
+        sendSizes.push_back(nLength);
         *pnCount = nLength;
         return true;
     }

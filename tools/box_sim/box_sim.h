@@ -43,6 +43,10 @@ struct CSimBoxState {
     std::map<std::string, std::string> uploadPasswords;  // name -> password an upload must give
     std::set<std::string> uploadForbidden;               // uploads of these names get status 2
     std::set<std::string> firmwareNames = {"update", "fsFLASH"};  // downloads that are firmware
+    // Answers after the data of a download, 30 ms apart; empty: "okok!\r" twice, then "okokok!".
+    std::vector<std::string> downloadAnswers;
+    bool bDownloadReady = true;       // "OK\r" before the header of a download
+    bool bUploadMd5UpperCase = false;  // the upload header's MD5 text in capitals
     // Box-side names of the firmware images received, in order (the data are in files).
     std::vector<std::string> firmwareImages;
     // Replies to TestNetworkJson / TestNetwork ("" = answer "ERROR\r").

@@ -3,6 +3,10 @@
 //
 //   zelvo_box_sim [--address 127.0.0.20] [--tcp-port 8769] [--discovery-address 127.0.0.255]
 //                 [--udp-port 8767] [--type T] [--serial S] [--mode N] [--restart-ms N]
+//                 [--file NAME=SIZE]...
+//
+// The box starts with a small "setup.xml" and "cloudprj.zcpj" to read back; --file adds a file
+// of SIZE bytes of fixed pseudo-random content (for transfer measurements).
 //
 // Prints "box_sim listening on A:P" when ready and serves until SIGINT or SIGTERM. Addresses
 // outside 127.0.0.0/8 are refused. Exit status 0 after a signal, 1 when a socket cannot be bound,
@@ -12,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "tools/box_sim/box_sim.h"
@@ -24,6 +29,12 @@ constexpr int kExitUsage = 2;
 struct COptions {
     CSimBoxConfig config;
     CSimBoxState state;
+    std::map<std::string, std::string> files = {
+        {"setup.xml",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config>\n  <net ip=\"192.168.1.20\"/>\n"
+         "</config>\n"},
+        {"cloudprj.zcpj", "ZCPJ demo cloud project\n"},
+    };
 };
 
 bool ParseNumber(const char* szText, unsigned long nMax, unsigned long* pValue) {
@@ -32,6 +43,29 @@ bool ParseNumber(const char* szText, unsigned long nMax, unsigned long* pValue) 
     *pValue = strtoul(szText, &pEnd, 10);
     return *pEnd == 0 && *pValue <= nMax;
 }
+
+// SIZE bytes from a fixed linear congruential sequence, so that runs can be compared.
+std::string PatternBytes(size_t nSize) {
+    std::string data(nSize, '\0');
+    uint32_t nState = 12345;
+    for (char& c : data) {
+        nState = nState * 1103515245u + 12345u;
+        c = static_cast<char>(nState >> 24);
+    }
+    return data;
+}
+
+bool TakeFile(const std::string& strSpec, COptions* options) {
+    const size_t nEquals = strSpec.find('=');
+    unsigned long nSize = 0;
+    if (nEquals == std::string::npos || nEquals == 0 ||
+        !ParseNumber(strSpec.c_str() + nEquals + 1, 0xFFFFFFFFul, &nSize)) {
+        return false;
+    }
+    options->files[strSpec.substr(0, nEquals)] = PatternBytes(nSize);
+    return true;
+}
+
 
 // Takes the value of one option; false for an unknown option or a bad value.
 bool TakeOption(const std::string& name, const char* szValue, COptions* options) {
@@ -53,6 +87,8 @@ bool TakeOption(const std::string& name, const char* szValue, COptions* options)
         options->state.nMode = static_cast<int>(nValue);
     } else if (name == "--restart-ms" && ParseNumber(szValue, 3600000, &nValue)) {
         config.nRestartMs = static_cast<unsigned>(nValue);
+    } else if (name == "--file") {
+        return TakeFile(szValue, options);
     } else {
         return false;
     }
@@ -100,6 +136,7 @@ int main(int argc, char** argv) {
         box.State().strType = options.state.strType;
         box.State().strSerial = options.state.strSerial;
         box.State().nMode = options.state.nMode;
+        box.State().files = std::move(options.files);
     }
     if (!box.Start(options.config)) {
         fprintf(stderr, "zelvo_box_sim: cannot bind %s\n", options.config.strAddress.c_str());

@@ -3,6 +3,9 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <thread>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -51,10 +54,26 @@ void GiveUp(CSimExchange& exchange) {
     if (exchange.IsOpen()) exchange.Reply("timeout");
 }
 
+constexpr unsigned kAnswerGapMs = 30;
+
 void ReplyAll(CSimExchange& exchange, std::initializer_list<const char*> messages) {
     for (const char* szMessage : messages) {
         if (!exchange.Reply(szMessage)) return;
     }
+}
+
+// Scripted answers go out apart, so that each arrives as its own read.
+void ReplyApart(CSimExchange& exchange, const std::vector<std::string>& answers) {
+    for (const std::string& answer : answers) {
+        if (!exchange.Reply(answer)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kAnswerGapMs));
+    }
+}
+
+template <typename T>
+T ReadState(CSimExchange& exchange, T CSimBoxState::*pField) {
+    auto lock = exchange.Lock();
+    return exchange.State().*pField;
 }
 
 void StoreFile(CSimExchange& exchange, const std::string& strName, std::string data) {
@@ -106,7 +125,7 @@ std::string SimTransferHeader(const std::string& strData) {
 void HandleDownload(CSimExchange& exchange) {
     const std::string strName = exchange.Argument();
     std::string header, data;
-    if (!exchange.Reply("OK\r")) return;
+    if (ReadState(exchange, &CSimBoxState::bDownloadReady) && !exchange.Reply("OK\r")) return;
     if (!exchange.ReadData(kHeaderSize, &header)) return GiveUp(exchange);
     CHeaderFields fields = ParseHeader(header);
     if (exchange.Fault() == SimFault::kCloseMidTransfer) {
@@ -119,6 +138,8 @@ void HandleDownload(CSimExchange& exchange) {
     if (!fields.strMd5.empty() && fields.strMd5 != SimMd5Hex(data)) {
         return ReplyAll(exchange, {kError, kError});
     }
+    const std::vector<std::string> answers = ReadState(exchange, &CSimBoxState::downloadAnswers);
+    if (!answers.empty()) return ReplyApart(exchange, answers);
     StoreFile(exchange, strName, std::move(data));
     ReplyAll(exchange, {kAck, kAck, kDone});
 }
@@ -137,7 +158,11 @@ void HandleUpload(CSimExchange& exchange) {
         if (nStatus == kStatusGoOn) data = exchange.State().files[strName];
     }
     if (!exchange.Reply("UpLoadStat:" + std::to_string(nStatus)) || nStatus != kStatusGoOn) return;
-    if (!exchange.Reply(SimTransferHeader(data))) return;
+    std::string header = SimTransferHeader(data);
+    if (ReadState(exchange, &CSimBoxState::bUploadMd5UpperCase)) {
+        for (size_t i = kMd5Offset; i < kMd5Offset + kMd5Length; ++i) header[i] = toupper(header[i]);
+    }
+    if (!exchange.Reply(header)) return;
     SimFault eFault = exchange.Fault();
     if (eFault != SimFault::kShortData && eFault != SimFault::kCloseMidTransfer) {
         exchange.Reply(data);

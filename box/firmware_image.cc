@@ -197,9 +197,9 @@ bool UpdateFirmwareImage(CBoxChannel& channel, IOperationReport& report,
     }
     const int nDecrypted = DecryptImageFile(strImagePath, kImageKey, strDecryptedPath);
     if (nDecrypted != kDecryptOk) {
-        report.RunPageScript(nDecrypted == kDecryptNoSource ? "open_src_file_failed"
-                                                            : "crypt_file_failed",
-                             kScriptLocalizedLine);
+        report.RunPageScript(
+            nDecrypted == kDecryptNoSource ? "open_src_file_failed" : "crypt_file_failed",
+            kScriptLocalizedLine);
         return false;
     }
     std::string strDecryptedMd5;

@@ -11,7 +11,7 @@
 #include "support/operation_report.h"
 
 inline constexpr const char* kImageKey = "5830264917";
-inline constexpr size_t kImageBlockSize = 1024;     // the keystream restarts every block
+inline constexpr size_t kImageBlockSize = 1024;      // the keystream restarts every block
 inline constexpr size_t kPackagePieceSize = 102400;  // zip entry data are written in these
 inline constexpr size_t kMaxImagePath = 259;         // characters: a 260-unit path buffer
 inline constexpr const char* kUpdateFolder = "update";

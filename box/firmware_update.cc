@@ -87,13 +87,20 @@ FirmwareOutcome UpdateBoxFirmware(CBoxChannel& channel, IOperationReport& report
 
 const char* FirmwareOutcomeName(FirmwareOutcome eOutcome) {
     switch (eOutcome) {
-        case FirmwareOutcome::kBoxNotStopped: return "box-not-stopped";
-        case FirmwareOutcome::kNoVersionReport: return "no-version-report";
-        case FirmwareOutcome::kNoUpdateList: return "no-update-list";
-        case FirmwareOutcome::kUpToDate: return "up-to-date";
-        case FirmwareOutcome::kDeclined: return "declined";
-        case FirmwareOutcome::kUpdated: return "updated";
-        case FirmwareOutcome::kImageFailed: return "image-failed";
+        case FirmwareOutcome::kBoxNotStopped:
+            return "box-not-stopped";
+        case FirmwareOutcome::kNoVersionReport:
+            return "no-version-report";
+        case FirmwareOutcome::kNoUpdateList:
+            return "no-update-list";
+        case FirmwareOutcome::kUpToDate:
+            return "up-to-date";
+        case FirmwareOutcome::kDeclined:
+            return "declined";
+        case FirmwareOutcome::kUpdated:
+            return "updated";
+        case FirmwareOutcome::kImageFailed:
+            return "image-failed";
     }
     return "unknown";
 }

@@ -63,9 +63,13 @@ std::string_view ProductTag(std::string_view version) {
     return tag.substr(0, tag.find(' '));
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Whether the record is to be updated, with the line that stands for the box's version.
 bool NeedsUpdate(const UpdateRecord& record, std::string_view report, std::string_view kernels,
@@ -95,8 +99,8 @@ bool LoadUpdateList(XmlDocument& list, const CBoxTypeRecord& boxType,
     pRecords->clear();
     if (!EnterBoxType(list, boxType.strTypeSerialNo)) return false;
     while (pRecords->size() < kMaxUpdateRecords && list.FindChild("element")) {
-        const size_t nMatches = CountKernelMatches(list.GetChildAttribute("Kernel"),
-                                                   boxType.strTypeKernel);
+        const size_t nMatches =
+            CountKernelMatches(list.GetChildAttribute("Kernel"), boxType.strTypeKernel);
         for (size_t i = 0; i < nMatches && pRecords->size() < kMaxUpdateRecords; ++i) {
             pRecords->push_back(ReadRecord(list));
         }

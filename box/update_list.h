@@ -15,9 +15,9 @@
 class XmlDocument;
 
 inline constexpr const char* kUpdateListFile = "Up.ibl";
-inline constexpr size_t kMaxUpdateRecords = 20;     // further matching entries are not taken
-inline constexpr size_t kMaxUpdateText = 259;       // text fields: a 260-byte buffer with its NUL
-inline constexpr size_t kMaxVersionLine = 255;      // a box line: a 256-byte buffer with its NUL
+inline constexpr size_t kMaxUpdateRecords = 20;  // further matching entries are not taken
+inline constexpr size_t kMaxUpdateText = 259;    // text fields: a 260-byte buffer with its NUL
+inline constexpr size_t kMaxVersionLine = 255;   // a box line: a 256-byte buffer with its NUL
 inline constexpr size_t kMaxVersionNumbers = 10;
 
 // One image of the list for the box's type and kernel. The texts are 8-bit text of at most

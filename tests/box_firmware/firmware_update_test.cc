@@ -1,0 +1,249 @@
+// The whole firmware update against the simulated box: stop, version check, confirmation,
+// decryption, transfer and restart, and what is left in the "update" folder afterwards.
+#include "box/firmware_update.h"
+
+#include <gtest/gtest.h>
+#include <minizip/zip.h>
+#include <zlib.h>
+
+#include <cstdio>
+
+#include "box/firmware_image.h"
+#include "box/tcp_link.h"
+#include "platform/file_system.h"
+#include "tests/fakes/recording_report.h"
+#include "tests/fakes/temp_program_dir.h"
+#include "tools/box_sim/box_sim.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kPlain = "plain firmware image\n" + std::string(3000, '\x5a');
+
+Lines Around(const Lines& middle) {
+    Lines lines = {"L:stopping_zelvo", "L:detect_fireware"};
+    lines.insert(lines.end(), middle.begin(), middle.end());
+    lines.insert(lines.end(),
+                 {"L:reboot_zelvo", "L:detect_zelvo_failed", "S:DisableOperate(true);"});
+    return lines;
+}
+
+// Up.ibl with one element per (kernel, image, key, version, md5).
+std::string UpdateList(const std::vector<Lines>& elements) {
+    std::string text = "<UpdateInfo><ZELVOType SerialNo=\"ZG\">";
+    for (const Lines& e : elements) {
+        text += "<element Kernel=\"" + e[0] + "\" ImgName=\"" + e[1] +
+                "\" DownName=\"system.img\" VerName=\"" + e[2] + "\" Ver=\"" + e[3] + "\" Md5=\"" +
+                e[4] + "\"/>";
+    }
+    return text + "</ZELVOType></UpdateInfo>";
+}
+
+class FirmwareUpdateTest : public ::testing::Test {
+  protected:
+    FirmwareUpdateTest() {
+        dir.WriteStrings(
+            "detect_new_firmware=NEW\nis_update_firmware=[is_update_firmware]\n"
+            "update_note=[update_note]\ndownload_file=[download_file]\n");
+    }
+
+    void StartSim(int nThird) {
+        CSimBoxConfig config;
+        config.nRestartMs = 0;
+        strAddress = StartOnFreeLoopbackAddress(sim, config, nThird);
+        ASSERT_FALSE(strAddress.empty());
+    }
+
+    // A fresh link to the box (a restart closes the last one) and a fresh report.
+    void Connect() {
+        report = CRecordingReport();
+        ASSERT_TRUE(link.Open(sim.TcpPort(), strAddress));
+        channel.SetActiveLink(&link);
+    }
+
+    // Stores the plain bytes encrypted as update/<name>.
+    void AddImage(const std::string& strName, const std::string& strPlain) {
+        dir.WriteFile("plain", strPlain);
+        platform::CreateDirectories(dir.PathOf("update"));
+        ASSERT_EQ(DecryptImageFile(dir.PathOf("plain"), kImageKey, dir.PathOf("update/" + strName)),
+                  kDecryptOk);
+    }
+
+    CTempProgramDir dir;
+    CSimBox sim;
+    std::string strAddress;
+    BoxTcpLink link;
+    CBoxChannel channel{CBoxTiming{0, 0, 0}};
+    CRecordingReport report;
+};
+
+bool Contains(const Lines& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+TEST_F(FirmwareUpdateTest, ChecksConfirmsSendsAndAlwaysRestarts) {
+    StartSim(93);
+    const std::string strMd5 = SimMd5Hex(kPlain);
+    const std::string strSummary = "OSVER:V1.0.2-P:FS NEW V1.0.3-P:FS\n\n[is_update_firmware]";
+    struct {
+        const char* szName;
+        std::string strMd5;  // of the list entry
+        bool bImage;         // the encrypted image is in the folder
+        bool bYes;
+        std::string strFault;  // a command the box refuses
+        const char* szKernel;
+        FirmwareOutcome eOutcome;
+        Lines lines;
+        Lines questions;
+    } const cases[] = {
+        {"yes",
+         strMd5,
+         true,
+         true,
+         "",
+         "A7",
+         FirmwareOutcome::kUpdated,
+         Around({"R:[download_file]system.img", "L:download_success"}),
+         {strSummary, "[update_note]"}},
+        {"no", strMd5, true, false, "", "A7", FirmwareOutcome::kDeclined, Around({}), {strSummary}},
+        {"md5 mismatch",
+         std::string(32, '0'),
+         true,
+         true,
+         "",
+         "A7",
+         FirmwareOutcome::kImageFailed,
+         Around({"R:[download_file]system.img", "L:md5_error"}),
+         {strSummary, "[update_note]"}},
+        {"image missing",
+         strMd5,
+         false,
+         true,
+         "",
+         "A7",
+         FirmwareOutcome::kImageFailed,
+         Around({"R:[download_file]system.img", "L:open_src_file_failed"}),
+         {strSummary, "[update_note]"}},
+        {"no list entry",
+         strMd5,
+         true,
+         true,
+         "",
+         "ARM9",
+         FirmwareOutcome::kNoUpdateList,
+         Around({"L:detect_soft_fireware_failed"}),
+         {}},
+        {"no versions",
+         strMd5,
+         true,
+         true,
+         "GetAllVersion",
+         "A7",
+         FirmwareOutcome::kNoVersionReport,
+         Around({"L:detect_fireware_failed"}),
+         {}},
+        {"not stopped",
+         strMd5,
+         true,
+         true,
+         "TerminateAll",
+         "A7",
+         FirmwareOutcome::kBoxNotStopped,
+         {"L:stopping_zelvo", "L:stop_zelvo_failed"},
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.szName);
+        platform::RemoveDirectoryTree(dir.PathOf("update"));
+        if (c.bImage) AddImage("sys.img", kPlain);
+        dir.WriteFile("Up.ibl", UpdateList({{"A7", "sys.img", "OSVER:", "V1.0.3-P:FS", c.strMd5},
+                                            {"A7", "sys.img", "fsFLASHVER:", "V1.0.2-P:FS", "x"}}));
+        sim.ClearReplies();
+        if (!c.strFault.empty()) sim.SetFault(c.strFault, SimFault::kError);
+        {
+            auto lock = sim.Lock();
+            sim.State().firmwareImages.clear();
+            sim.State().files.clear();
+        }
+        sim.ClearRecord();
+        Connect();
+        report.bAnswerYes = c.bYes;
+        const CBoxTypeRecord boxType{7, "ZG", c.szKernel};
+        EXPECT_EQ(UpdateBoxFirmware(channel, report, boxType), c.eOutcome);
+        EXPECT_EQ(report.Lines(), c.lines);
+        EXPECT_EQ(report.questions, c.questions);
+
+        const bool bSent = c.eOutcome == FirmwareOutcome::kUpdated;
+        const Lines commands = sim.Commands();
+        EXPECT_EQ(Contains(commands, "Download update\r"), bSent);
+        EXPECT_EQ(Contains(commands, "reset\r"), c.eOutcome != FirmwareOutcome::kBoxNotStopped);
+        auto lock = sim.Lock();
+        EXPECT_EQ(sim.State().firmwareImages, bSent ? Lines{"update"} : Lines{});
+        if (bSent) {
+            EXPECT_EQ(sim.State().files["update"], kPlain);
+        }
+        EXPECT_FALSE(dir.Exists("update/sys"));  // no decrypted image is left behind
+    }
+}
+
+// A zip archive at the path with one entry.
+void WriteZip(const std::string& strPath, const char* szEntry, const std::string& data) {
+    zipFile zip = zipOpen(strPath.c_str(), APPEND_STATUS_CREATE);
+    ASSERT_NE(zip, nullptr);
+    zipOpenNewFileInZip(zip, szEntry, nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                        Z_DEFAULT_COMPRESSION);
+    zipWriteInFileInZip(zip, data.data(), static_cast<unsigned>(data.size()));
+    zipCloseFileInZip(zip);
+    ASSERT_EQ(zipClose(zip, nullptr), ZIP_OK);
+}
+
+// What the standard unzip tool reads from one entry of an archive.
+std::string Unzip(const std::string& strArchive, const std::string& strEntry) {
+    FILE* pipe =
+        popen(("unzip -p '" + strArchive + "' '" + strEntry + "' 2>/dev/null").c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    for (size_t n; pipe != nullptr && (n = fread(buffer, 1, sizeof(buffer), pipe)) > 0;) {
+        out.append(buffer, n);
+    }
+    if (pipe != nullptr) pclose(pipe);
+    return out;
+}
+
+TEST_F(FirmwareUpdateTest, LegacyBoxGetsTheFlashPackageOfItsKernel) {
+    StartSim(94);
+    // The image is large enough for several package pieces.
+    std::string strPlain;
+    for (int i = 0; strPlain.size() < 250000; ++i) strPlain += std::to_string(i * 7919) + ",";
+    AddImage("imageARM9.bin", strPlain);
+    WriteZip(dir.PathOf("update/updateARM9"), "boot.txt", "base package");
+    dir.WriteFile(
+        "Up.ibl",
+        UpdateList({{"ARM9\\A7", "imageARM9.bin", "version", "V1.0.5", SimMd5Hex(strPlain)}}));
+    Connect();
+    report.bAnswerYes = true;
+    const CBoxTypeRecord boxType{1, "ZG", "ARM9"};
+    EXPECT_EQ(UpdateBoxFirmware(channel, report, boxType), FirmwareOutcome::kUpdated);
+    ASSERT_FALSE(report.questions.empty());
+    EXPECT_EQ(report.questions[0],
+              "version ARM9-V1.0.0.00000000 NEW V1.0.5\n\n[is_update_firmware]");
+    EXPECT_EQ(report.Lines(), Around({"R:[download_file]system.img", "L:download_success"}));
+
+    std::string strPackage;
+    {
+        auto lock = sim.Lock();
+        EXPECT_EQ(sim.State().firmwareImages, Lines{"fsFLASH"});
+        strPackage = sim.State().files["fsFLASH"];
+    }
+    dir.WriteFile("received.zip", strPackage);
+    EXPECT_EQ(Unzip(dir.PathOf("received.zip"), "image"), strPlain);
+    EXPECT_EQ(Unzip(dir.PathOf("received.zip"), "boot.txt"), "base package");
+    // The decrypted image and the package are gone; the stored files stay.
+    EXPECT_FALSE(dir.Exists("update/imageARM9"));
+    EXPECT_FALSE(dir.Exists("update/fsFLASHARM9"));
+    EXPECT_TRUE(dir.Exists("update/imageARM9.bin"));
+    EXPECT_TRUE(dir.Exists("update/updateARM9"));
+}
+
+}  // namespace

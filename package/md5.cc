@@ -1,12 +1,10 @@
 // MD5 (RFC 1321) with the rounds written out and the message words loaded little-endian.
 #include "package/md5.h"
 
-#include <algorithm>
-#include <bit>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
+#include "package/digest_blocks.h"
 #include "platform/file_stream.h"
 
 namespace {
@@ -15,18 +13,6 @@ namespace {
 
 MD5_INLINE uint32_t Rotl(uint32_t nValue, int nBits) {
     return (nValue << nBits) | (nValue >> (32 - nBits));
-}
-
-MD5_INLINE uint32_t LoadLe32(const uint8_t* p) {
-    uint32_t nValue;
-    memcpy(&nValue, p, sizeof nValue);
-    if constexpr (std::endian::native == std::endian::big) nValue = __builtin_bswap32(nValue);
-    return nValue;
-}
-
-MD5_INLINE void StoreLe32(uint8_t* p, uint32_t nValue) {
-    if constexpr (std::endian::native == std::endian::big) nValue = __builtin_bswap32(nValue);
-    memcpy(p, &nValue, sizeof nValue);
 }
 
 // The four round functions, each folded into one step a = b + rotl(a + f + x + k, s).
@@ -61,7 +47,7 @@ void Md5Blocks(uint32_t* pState, const uint8_t* pData, size_t nBlocks) {
     uint32_t a = pState[0], b = pState[1], c = pState[2], d = pState[3];
     for (; nBlocks > 0; --nBlocks, pData += 64) {
         uint32_t x[16];
-        for (int i = 0; i < 16; ++i) x[i] = LoadLe32(pData + 4 * i);
+        for (int i = 0; i < 16; ++i) x[i] = digest::LoadLe<uint32_t>(pData + 4 * i);
         const uint32_t aa = a, bb = b, cc = c, dd = d;
 
         StepF(a, b, c, d, x[0], 0xd76aa478, 7);
@@ -154,32 +140,15 @@ void CMd5::Reset() {
 }
 
 void CMd5::Update(const void* pData, size_t nLength) {
-    if (pData == nullptr || nLength == 0) return;
-    const uint8_t* p = static_cast<const uint8_t*>(pData);
-    size_t nHeld = static_cast<size_t>(m_nLength % 64);
-    m_nLength += nLength;
-    if (nHeld > 0) {
-        size_t nTake = std::min(nLength, 64 - nHeld);
-        memcpy(m_block + nHeld, p, nTake);
-        p += nTake;
-        nLength -= nTake;
-        if (nHeld + nTake < 64) return;
-        Md5Blocks(m_state, m_block, 1);
-    }
-    Md5Blocks(m_state, p, nLength / 64);
-    memcpy(m_block, p + nLength / 64 * 64, nLength % 64);
+    digest::FeedBlocks<64>(m_block, &m_nLength, pData, nLength,
+                           [this](const uint8_t* p, size_t n) { Md5Blocks(m_state, p, n); });
 }
 
 void CMd5::Final(uint8_t* pDigest) {
-    const uint64_t nBits = m_nLength * 8;
-    size_t nHeld = static_cast<size_t>(m_nLength % 64);
-    // A one bit, zeros up to 56 bytes modulo 64, then the message length in bits.
-    uint8_t pad[72] = {0x80};
-    size_t nPad = (nHeld < 56 ? 56 : 120) - nHeld;
-    for (int i = 0; i < 8; ++i) pad[nPad + i] = static_cast<uint8_t>(nBits >> (8 * i));
-    Update(pad, nPad + 8);
+    digest::FinishBlocks<64, 8, false>(
+        m_block, &m_nLength, [this](const uint8_t* p, size_t n) { Md5Blocks(m_state, p, n); });
     if (pDigest == nullptr) return;
-    for (int i = 0; i < 4; ++i) StoreLe32(pDigest + 4 * i, m_state[i]);
+    for (int i = 0; i < 4; ++i) digest::StoreLe<uint32_t>(pDigest + 4 * i, m_state[i]);
 }
 
 void Md5(const void* pData, size_t nLength, uint8_t* pDigest) {

@@ -221,6 +221,61 @@ NETWORK_REPLY_SEEDS = {
     "format.txt": network(0, "%.2f ms / %5.1lf%% / %s %n %*f %.999f %g %Lf"),
 }
 
+
+def update_list(serial, kernel, text):
+    """A box type's serial number and kernel text, then the update list."""
+    return US.join(part.encode() if isinstance(part, str) else part
+                   for part in (serial, kernel, text))
+
+
+def update_element(kernel, image, key, version):
+    return ('<element Kernel="%s" ImgName="%s" DownName="system.img" VerName="%s" Ver="%s" '
+            'Md5="0123456789abcdef0123456789abcdef"/>' % (kernel, image, key, version))
+
+
+UPDATE_LIST_SEEDS = {
+    "demo.ibl": update_list("ZG", "A7", '<?xml version="1.0" encoding="UTF-8"?>\n<UpdateInfo>\n'
+                            '  <ZELVOType SerialNo="ZG">\n    '
+                            + update_element("A7", "systemA7.img", "OSVER:", "V1.0.3-P:FS")
+                            + "\n    " + update_element("A7", "flashA7.img", "fsFLASHVER:",
+                                                         "V1.0.2-P:FS")
+                            + "\n  </ZELVOType>\n</UpdateInfo>\n"),
+    "kernel_twice.ibl": update_list("ZE", "ARM9", "<UpdateInfo><ZELVOType SerialNo=\"ZG\"/>"
+                                    "<ZELVOType SerialNo=\"ZE\">"
+                                    + update_element("ARM9\\A7\\ARM9", "imageARM9.bin",
+                                                     "version", "V1.0.5")
+                                    + update_element("\\", "x.img", "", "")
+                                    + "</ZELVOType></UpdateInfo>"),
+    "many.ibl": update_list("ZG", "A7", "<UpdateInfo><ZELVOType SerialNo=\"ZG\">"
+                            + update_element("A7\\A7", "a.img", "OSVER:", "V9") * 11
+                            + "</ZELVOType></UpdateInfo>"),
+    "long_texts.ibl": update_list("ZG", "", "<UpdateInfo><ZELVOType SerialNo=\"ZG\">"
+                                  + update_element("", "\u00e9" * 200, "&amp;" * 3, "V" * 300)
+                                  + "</ZELVOType></UpdateInfo>"),
+    "multi_kernel.ibl": update_list("ZG", "ARM9\\A7", "<UpdateInfo><ZELVOType SerialNo=\"ZG\">"
+                                    + update_element("ARM9\\A7", "a.img", "OSVER:", "V2")
+                                    + "</ZELVOType></UpdateInfo>"),
+    "broken.ibl": update_list("ZG", "A7", "<UpdateInfo><ZELVOType SerialNo=\"ZG\"><element "
+                              "Kernel=\"A7\" ImgName=\"a</UpdateInfo>"),
+}
+
+# Kernel text, list version, then the receives of the version query (length field, body).
+VERSION_REPORT_SEEDS = {
+    "newer.txt": US.join([b"A7", b"V1.0.3-P:FS", b"0044",
+                          b"OSVER:V1.0.2-P:FS\r\nfsFLASHVER:V1.0.2-P:FS\r\n"]),
+    "oldest_flash.txt": US.join([b"A7", b"V0.9", b"0024", b"fsFLASHVER:V1.0.0-P:FS\r\n"]),
+    "legacy.txt": US.join([b"ARM9\\A7", b"V1.0.5", b"0014", b"OSVER:V1.0.2\r\n"]),
+    "case_and_tags.txt": US.join([b"A7", b"V1.0.3-P:FS x", b"0040",
+                                  b"osver:V1.0.2-P:XX\nVERSION a-V1.0.0.1\n"]),
+    "split_body.txt": US.join([b"A7", b"1.2.3.4.5.6.7.8.9.10.11", b"0030", b"OSVER:1.2.3.4.",
+                               b"5.6.7.8.9.10.12\rkernel:"]),
+    "huge_numbers.txt": US.join([b"A7", b"V99999999999999999999.1", b"0040",
+                                 b"OSVER:V99999999999999999999.0\r\n" + b"\x00tail"]),
+    "long_line.txt": US.join([b"A7", b"V1.0.3", b"0400", b"fsFLASHVER:V1.0." + b"9" * 380]),
+    "error.txt": US.join([b"A7", b"V1", b"0006", b"ERROR\r"]),
+    "nothing.txt": US.join([b"", b"", b""]),
+}
+
 CORPORA = {
     "xml_document": XML_SEEDS,
     "ini_profile": INI_SEEDS,
@@ -230,6 +285,8 @@ CORPORA = {
     "box_reply": BOX_REPLY_SEEDS,
     "discovery_reply": DISCOVERY_SEEDS,
     "network_reply": NETWORK_REPLY_SEEDS,
+    "update_list": UPDATE_LIST_SEEDS,
+    "version_report": VERSION_REPORT_SEEDS,
 }
 
 

@@ -11,10 +11,13 @@
 #include "support/settings.h"
 #include "box/box_control.h"
 #include "box/box_session.h"
+#include "box/config_transfer.h"
+#include "box/firmware_update.h"
 #include "box/lan_discovery.h"
 #include "box/network_test.h"
 #include "box/time_sync.h"
 #include "platform/codepage.h"
+#include "platform/console.h"
 #include "platform/program_dir.h"
 #include "support/localized_strings.h"
 
@@ -27,6 +30,7 @@ struct COptions {
     bool bYes = false;
     bool bProbe = false;
     std::string strProgramDir;
+    std::string strPassword;         // read-project
     std::vector<std::string> words;  // the operation and its arguments
 };
 
@@ -34,7 +38,7 @@ struct COptions {
 // lines as they are. Questions are answered No unless --yes was given.
 class CCollectingReport : public IOperationReport {
 public:
-    explicit CCollectingReport(bool bYes) : m_bYes(bYes) {}
+    CCollectingReport(bool bYes, std::ostream* pProgress) : m_bYes(bYes), m_pProgress(pProgress) {}
     void RunPageScript(const std::string& text, int nMode) override {
         if (nMode == kScriptLocalizedLine) lines.push_back(GetLocalizedString(text));
         if (nMode == kScriptRawLine) lines.push_back(text);
@@ -45,10 +49,18 @@ public:
         return !bYesNo || m_bYes;
     }
     bool SetClipboardText(const std::string&) override { return false; }
+    // Progress is drawn on one terminal line, rewritten in place; it ends with the transfer.
+    void ShowProgress(uint64_t nDone, uint64_t nTotal) override {
+        if (m_pProgress == nullptr) return;
+        const uint64_t nPercent = nTotal == 0 ? 100 : nDone * 100 / nTotal;
+        *m_pProgress << "\r" << nDone << " / " << nTotal << " bytes (" << nPercent << "%)"
+                     << (nDone >= nTotal ? "\n" : "") << std::flush;
+    }
     std::vector<std::string> lines;
 
 private:
     bool m_bYes;
+    std::ostream* m_pProgress;
 };
 
 using JsonPtr = std::unique_ptr<cJSON, decltype(&cJSON_Delete)>;
@@ -59,8 +71,8 @@ struct CCliRun {
     JsonPtr result{cJSON_CreateObject(), &cJSON_Delete};
     bool bOk = false;
 
-    CCliRun(const COptions& options, const CBoxCliTiming& timing)
-        : session(timing.box, timing.tcp), report(options.bYes) {
+    CCliRun(const COptions& options, const CBoxCliTiming& timing, std::ostream* pProgress)
+        : session(timing.box, timing.tcp), report(options.bYes, pProgress) {
         cJSON_AddBoolToObject(result.get(), "ok", false);  // first, so that it reads first
     }
 };
@@ -81,6 +93,7 @@ bool ParseOptions(const std::vector<std::string>& args, COptions* pOptions, std:
         else if (arg == "--probe") pOptions->bProbe = true;
         else if (arg == "--address") bOk = TakeValue(args, &i, &pOptions->strAddress);
         else if (arg == "--program-dir") bOk = TakeValue(args, &i, &pOptions->strProgramDir);
+        else if (arg == "--password") bOk = TakeValue(args, &i, &pOptions->strPassword);
         else if (arg.rfind("--", 0) == 0) bOk = false;
         else pOptions->words.push_back(arg);
         if (!bOk) {
@@ -162,6 +175,46 @@ bool RunSyncTime(CCliRun& run, const CBoxIdentity&, const COptions& options) {
     return SyncBoxTime(run.session.Channel(), run.report, zone);
 }
 
+void AddOutcome(CCliRun& run, const char* szOutcome) {
+    cJSON_AddStringToObject(run.result.get(), "outcome", szOutcome);
+}
+
+// read-config FILE, read-project FILE [--password P]: the box's file into FILE.
+Operation ReadFileOperation(const char* szBoxFile) {
+    return [szBoxFile](CCliRun& run, const CBoxIdentity&, const COptions& options) {
+        const UploadOutcome eOutcome = UploadConfigFromBox(
+            run.session.Channel(), run.report, szBoxFile,
+            platform::Utf8ToAnsi(options.strPassword), options.words[1]);
+        AddOutcome(run, UploadOutcomeName(eOutcome));
+        return eOutcome == UploadOutcome::kSuccess;
+    };
+}
+
+// write-config FILE, write-project FILE: FILE to the box, which is stopped and restarted.
+Operation WriteFileOperation(const char* szBoxFile) {
+    return [szBoxFile](CCliRun& run, const CBoxIdentity&, const COptions& options) {
+        const ConfigWriteOutcome eOutcome =
+            DownloadConfigToBox(run.session.Channel(), run.report, szBoxFile, options.words[1]);
+        AddOutcome(run, eOutcome == ConfigWriteOutcome::kSent            ? "sent"
+                        : eOutcome == ConfigWriteOutcome::kBoxNotStopped ? "box-not-stopped"
+                                                                         : "failed");
+        return eOutcome == ConfigWriteOutcome::kSent;
+    };
+}
+
+bool RunFirmwareUpdate(CCliRun& run, const CBoxIdentity&, const COptions&) {
+    const FirmwareOutcome eOutcome =
+        UpdateBoxFirmware(run.session.Channel(), run.report, run.session.Record());
+    AddOutcome(run, FirmwareOutcomeName(eOutcome));
+    return eOutcome == FirmwareOutcome::kUpdated || eOutcome == FirmwareOutcome::kUpToDate;
+}
+
+// Operations that take a local file name as their one argument.
+bool TakesFile(const std::string& op) {
+    return op == "read-config" || op == "write-config" || op == "read-project" ||
+           op == "write-project";
+}
+
 const std::map<std::string, Operation>& Operations() {
     static const std::map<std::string, Operation> operations = {
         {"identify", [](CCliRun&, const CBoxIdentity& id, const COptions&) {
@@ -181,6 +234,11 @@ const std::map<std::string, Operation>& Operations() {
         {"restart", [](CCliRun& run, const CBoxIdentity&, const COptions&) {
              return RestartBox(run.session.Channel(), run.report, nullptr, true);
          }},
+        {"read-config", ReadFileOperation(kBoxSetupFile)},
+        {"read-project", ReadFileOperation(kBoxProjectFile)},
+        {"write-config", WriteFileOperation(kBoxSetupFile)},
+        {"write-project", WriteFileOperation(kBoxProjectFile)},
+        {"update-firmware", RunFirmwareUpdate},
     };
     return operations;
 }
@@ -205,7 +263,11 @@ std::string CheckUsage(const COptions& options) {
     if (op == "mode" && options.words.size() > 1 && !ParseMode(options.words[1], &nMode)) {
         return "mode takes a number";
     }
-    const size_t nMaxWords = (op == "mode" || op == "sync-time") ? 2 : 1;
+    if (TakesFile(op) && options.words.size() != 2) return op + " takes one file name";
+    if (!options.strPassword.empty() && op != "read-project") {
+        return "--password belongs to read-project";
+    }
+    const size_t nMaxWords = (op == "mode" || op == "sync-time" || TakesFile(op)) ? 2 : 1;
     return options.words.size() > nMaxWords ? "too many arguments for " + op : "";
 }
 
@@ -244,7 +306,7 @@ int RunBoxCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     if (!options.strProgramDir.empty()) platform::SetProgramDirectory(options.strProgramDir);
     LoadSettings();
-    CCliRun run(options, timing);
+    CCliRun run(options, timing, platform::IsStandardErrorTerminal() ? &err : nullptr);
     if (options.words[0] == "discover") {
         run.bOk = RunDiscover(run, options);
     } else {

@@ -2,6 +2,7 @@
 
 #include "box/box_control.h"
 #include "box/config_transfer.h"
+#include "box/firmware_update.h"
 #include "box/lan_discovery.h"
 #include "box/network_test.h"
 #include "box/time_sync.h"
@@ -56,7 +57,7 @@ void CBoxServices::DownloadConfigToBox(IOperationReport& report, const std::stri
 }
 
 void CBoxServices::UpdateBoxFirmware(IOperationReport& report) {
-    CompleteBridgeServices({}).pOperations->UpdateBoxFirmware(report);
+    ::UpdateBoxFirmware(m_session.Channel(), report, m_session.Record());
 }
 
 void CBoxServices::CopyMachineCode(IOperationReport& report) {

@@ -22,7 +22,7 @@ protected:
         args.insert(args.begin(), {"--program-dir", dir.Path(), "--json"});
         std::ostringstream out, err;
         CCliResult result;
-        result.nExit = RunBoxCli(args, out, err, CBoxCliTiming{CBoxTiming{0}, {}});
+        result.nExit = RunBoxCli(args, out, err, CBoxCliTiming{CBoxTiming{0, 1, 0}, {}});
         result.strOut = out.str();
         result.strErr = err.str();
         return result;
@@ -123,6 +123,8 @@ TEST_F(BoxCliTest, UsageErrorsExitTwoWithoutTraffic) {
         {"--address", strSimAddress, "mode", "x"},
         {"--address", strSimAddress, "light", "extra"},
         {"--address"},
+        {"--address", strSimAddress, "read-config"},
+        {"--address", strSimAddress, "read-config", "f", "--password", "p"},
     };
     TakeCommands();
     for (const auto& args : cases) {
@@ -132,6 +134,44 @@ TEST_F(BoxCliTest, UsageErrorsExitTwoWithoutTraffic) {
         EXPECT_FALSE(result.strErr.empty());
     }
     EXPECT_TRUE(TakeCommands().empty());
+}
+
+TEST_F(BoxCliTest, FileOperationsReportTheirOutcome) {
+    dir.WriteFile("mine.xml", "<local/>");
+    {
+        auto lock = sim.Lock();
+        sim.State().files["cloudprj.zcpj"] = "project";
+        sim.State().uploadPasswords["cloudprj.zcpj"] = "pw";
+    }
+    const std::string kWritten = R"("lines":["ZG-0042","[stopping_zelvo]",)";
+    struct {
+        std::vector<std::string> operation;
+        const char* terminateReply;  // scripted answer to "TerminateAll", if any
+        int nExit;
+        std::string strJson;
+    } const cases[] = {
+        {{"write-config", dir.PathOf("mine.xml")}, nullptr, 0,
+         R"({"ok":true,)" + kBox + R"("outcome":"sent",)" + kWritten +
+             R"("[download_config_file]","[download_success]","[reboot_zelvo]"]})"},
+        {{"read-config", dir.PathOf("back.xml")}, nullptr, 0,
+         R"({"ok":true,)" + kBox + R"("outcome":"success","lines":["ZG-0042",")" + kSep +
+             R"(","[upload_config_file]","[upload_config_success]"]})"},
+        {{"read-project", dir.PathOf("p.zcpj"), "--password", "no"}, nullptr, 1,
+         R"({"ok":false,)" + kBox + R"("outcome":"wrong-password","lines":["ZG-0042",")" + kSep +
+             R"(","[upload_config_file]","[upload_password_invalid]"]})"},
+        {{"write-project", dir.PathOf("missing.zcpj")}, "ERROR\r", 1,
+         R"({"ok":false,)" + kBox + R"("outcome":"box-not-stopped",)" + kWritten +
+             R"("[stop_zelvo_failed]"]})"},
+    };
+    for (const auto& c : cases) {
+        sim.ClearReplies();
+        if (c.terminateReply != nullptr) sim.SetReply("TerminateAll", {c.terminateReply});
+        const CCliResult result = RunAtSim(c.operation);
+        EXPECT_EQ(result.nExit, c.nExit) << c.operation[0] << result.strErr;
+        EXPECT_EQ(Stable(result.strOut), c.strJson) << c.operation[0];
+    }
+    EXPECT_EQ(dir.ReadFile("back.xml"), "<local/>");  // written, then read back
+    EXPECT_FALSE(dir.Exists("p.zcpj"));
 }
 
 class BoxCliDiscoveryTest : public BoxCliTest {

@@ -8,7 +8,9 @@ const char* const kKeys[] = {
     "stopping_zelvo", "stop_zelvo_failed", "detecting_network", "detect_network_failed",
     "ethernet_ip_address", "ethernet_mac_address", "connect_server_time",
     "connect_server_failed", "updating_time", "update_tz_success", "update_tz_same",
-    "update_time_success", "update_time_failed", "is_update_tz"};
+    "update_time_success", "update_time_failed", "is_update_tz", "download_config_file",
+    "download_project_file", "download_success", "download_failed", "upload_config_file",
+    "upload_config_success", "upload_password_invalid", "upload_prohibit", "upload_config_failed"};
 
 std::string BracketedStrings() {
     std::string text = "string_format=%.1f/%.1f/%.1f ms\n";
@@ -26,6 +28,8 @@ BoxOpsTest::BoxOpsTest(int nThird) {
                   "  <box Type=\"ZELVO-4G\" SerialNo=\"ZG\" Kernel=\"3\" func=\"7\"/>\n"
                   "  <box Type=\"ZELVO-4G\" SerialNo=\"second\" Kernel=\"9\" func=\"0\"/>\n"
                   "</BOXSet>\n");
+    dir.WriteFile("html/Default.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                      "<KorixSet>\n  <Ethernet Ip=\"1.2.3.4\"/>\n</KorixSet>\n");
     CSimBoxConfig config;
     config.nRestartMs = 0;  // the operations restart the box; the next one must reach it
     strSimAddress = StartOnFreeLoopbackAddress(sim, config, nThird);

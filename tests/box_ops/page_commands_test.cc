@@ -20,7 +20,7 @@ const Lines kPassStart = {"DisableOperate(false);", "DisableOperate(true);"};
 class PageCommandTest : public BoxOpsTest {
 protected:
     explicit PageCommandTest(int nThird = 50)
-        : BoxOpsTest(nThird), services(CBoxTiming{0}), frame(services.Services(), {0, 1, 0}) {
+        : BoxOpsTest(nThird), services(CBoxTiming{0, 1, 0}), frame(services.Services(), {0, 1, 0}) {
         frame.AttachPage(&page);
         frame.AttachDialogs(&dialogs);
         frame.DispatchCommand("11", "LocalNetwork");
@@ -115,6 +115,70 @@ TEST_F(PageCommandTest, IdentificationFailures) {
         EXPECT_NE(std::find(scripts.begin(), scripts.end(), c.detect), scripts.end()) << c.name;
         EXPECT_EQ(TakeCommands(), c.commands) << c.name;
     }
+}
+
+// Commands 0, 9, 2, 14 and 15: the configuration built from the page and written to the box,
+// read back, and the cloud project both ways through the file dialogs.
+TEST_F(PageCommandTest, ConfigurationAndProjectTransfers) {
+    RunWorkerPass(frame);
+    const std::string kDeleteLog = "DeleteFile //mnt//ardex//ardex//run//project//quectel.log\r";
+    const std::string strPageText = std::string("Ethernet\x02Ip\x02") + "10.0.0.9\x02";
+    const std::string strProject = dir.PathOf("demo.zcpj");
+    dir.WriteFile("demo.zcpj", "project bytes");
+    {
+        auto lock = sim.Lock();
+        sim.State().uploadPasswords["cloudprj.zcpj"] = "secret";
+    }
+    auto progress = [](size_t n) {
+        return Lines{"ShowProgress(0," + std::to_string(n) + ");",
+                     "ShowProgress(" + std::to_string(n) + "," + std::to_string(n) + ");"};
+    };
+    auto concat = [](std::initializer_list<Lines> parts) {
+        Lines all;
+        for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    const Lines kWriteEnd = {Line("[download_success]"), Line("[reboot_zelvo]"),
+                             "DisableOperate(true);"};
+
+    Lines scripts = Run("0", strPageText);  // saves setup.xml, then writes it to the box
+    const std::string strSetup = dir.ReadFile("setup.xml");
+    EXPECT_NE(strSetup.find("Ip=\"10.0.0.9\""), std::string::npos);
+    EXPECT_EQ(Lines(scripts.begin() + 2, scripts.end()),
+              concat({{Line("[stopping_zelvo]"), Line("[download_config_file]")},
+                      progress(strSetup.size()), kWriteEnd}));
+    EXPECT_EQ(TakeCommands(),
+              (Lines{"TerminateAll\r", kDeleteLog, "Download setup.xml\r", "reset\r"}));
+    {
+        auto lock = sim.Lock();
+        EXPECT_EQ(sim.State().files["setup.xml"], strSetup);
+        sim.State().files["setup.xml"] = "<box-side/>";
+    }
+    EXPECT_EQ(g_bNeedDetect, 1);  // identified again once the box is back
+    RunWorkerPass(frame);
+
+    scripts = Run("2", "");  // the box's configuration into setup.xml
+    EXPECT_EQ(Lines(scripts.begin() + 2, scripts.end()),
+              concat({{kSeparator, Line("[upload_config_file]")}, progress(11),
+                      {Line("[upload_config_success]"), "ShowUpLoadSetup()"}}));
+    EXPECT_EQ(dir.ReadFile("setup.xml"), "<box-side/>");
+
+    dialogs.AnswerNextFileDialog(strProject);
+    scripts = Run("14", "");
+    EXPECT_EQ(Lines(scripts.begin() + 2, scripts.end()),
+              concat({{Line("[stopping_zelvo]"), Line("[download_project_file]")}, progress(13),
+                      kWriteEnd}));
+    RunWorkerPass(frame);
+
+    dialogs.AnswerNextFileDialog(dir.PathOf("back.zcpj"));
+    scripts = Run("15", "wrong");
+    EXPECT_EQ(Lines(scripts.begin() + 2, scripts.end()),
+              (Lines{kSeparator, Line("[upload_config_file]"), Line("[upload_password_invalid]")}));
+    EXPECT_FALSE(dir.Exists("back.zcpj"));
+    dialogs.AnswerNextFileDialog(dir.PathOf("back"));  // the extension is added
+    Run("15", "secret");
+    EXPECT_EQ(dir.ReadFile("back.zcpj"), "project bytes");
+    EXPECT_EQ(TakeCommands(), Lines{"Upload cloudprj.zcpj secret\r"});
 }
 
 // The probe walks the whole /24: no other test may have a box there.

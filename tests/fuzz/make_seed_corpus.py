@@ -276,6 +276,31 @@ VERSION_REPORT_SEEDS = {
     "nothing.txt": US.join([b"", b"", b""]),
 }
 
+def transfer_header(data, md5=None):
+    import hashlib
+    import struct
+    text = (md5 if md5 is not None else hashlib.md5(data).hexdigest()).encode()
+    return struct.pack("<I", 44) + text.ljust(32, b"\0")[:32] + bytes(4) + struct.pack("<I", len(data))
+
+
+# Receives of a transfer: the status answer, the header and the data of an upload; the same
+# receives are read as acknowledgements.
+TRANSFER_SEEDS = {
+    "upload.txt": US.join([b"UpLoadStat:0", transfer_header(b"hello"), b"hello"]),
+    "upload_split.txt": US.join([b"UpLoadStat:0", transfer_header(b"abcdef")[:20],
+                                 transfer_header(b"abcdef")[20:], b"abc", b"def"]),
+    "upload_empty.txt": US.join([b"UpLoadStat:0", transfer_header(b"")]),
+    "upload_upper.txt": US.join([b"UpLoadStat:0", transfer_header(b"x", "9DD4E461268C8034F5C8564E155C67A6"), b"x"]),
+    "upload_short.txt": US.join([b"UpLoadStat:0", transfer_header(b"0123456789"), b"0123", b""]),
+    "upload_huge.txt": US.join([b"UpLoadStat:0", b"\x2c\0\0\0" + b"a" * 36 + b"\xff\xff\xff\xff"]),
+    "password.txt": b"UpLoadStat:1",
+    "forbidden.txt": b"UpLoadStat:2",
+    "acks.txt": US.join([b"ERROR\r", b"okok!\r", b"okok!\r", b"END"]),
+    "acks_errors.txt": US.join([b"ERROR\r", b"ERROR\r"]),
+    "acks_empty.txt": US.join([b""] * 9 + [b"okok!\r"]),
+    "acks_nul.txt": US.join([b"okok\0!\r", b"ok\0ok!\r", b"okok!\r"]),
+}
+
 CORPORA = {
     "xml_document": XML_SEEDS,
     "ini_profile": INI_SEEDS,
@@ -287,6 +312,7 @@ CORPORA = {
     "network_reply": NETWORK_REPLY_SEEDS,
     "update_list": UPDATE_LIST_SEEDS,
     "version_report": VERSION_REPORT_SEEDS,
+    "transfer_reply": TRANSFER_SEEDS,
 }
 
 

@@ -99,7 +99,7 @@ class CSimBox {
     // nParam: delay ms or bytes, as SimFault says. kNone removes the fault of that prefix.
     void SetFault(const std::string& strPrefix, SimFault fault, unsigned nParam = 0);
 
-    // Every byte the box took in, in order: TCP bytes as they arrived; of each USB report the
+    // Every byte the box took in (the first 16 MiB), in order: TCP bytes as they arrived; of each USB report the
     // bytes that counted (a command through its line end, transfer bytes up to the size given).
     std::string Received() const;
     std::vector<std::string> Commands() const;    // each command line with its line end, in order

@@ -16,9 +16,10 @@ bool PrefixMatches(const std::string& prefix, const std::string& line) {
 
 }  // namespace
 
-void CSimBoxCore::RecordBytes(const std::string& bytes) {
+void CSimBoxCore::RecordBytes(const char* pBytes, size_t nLength) {
+    constexpr size_t kMaxRecorded = 16 << 20;  // enough for any test; transfers go beyond
     std::lock_guard<std::mutex> lock(mutex);
-    m_strReceived += bytes;
+    if (m_strReceived.size() < kMaxRecorded) m_strReceived.append(pBytes, nLength);
 }
 
 void CSimBoxCore::RecordCommand(const std::string& line) {

@@ -28,7 +28,8 @@ class CSimBoxCore {
     std::atomic<bool> bStopping{false};
 
     // Records bytes the box took in (TCP, USB) under the mutex.
-    void RecordBytes(const std::string& bytes);
+    void RecordBytes(const char* pBytes, size_t nLength);
+    void RecordBytes(const std::string& bytes) { RecordBytes(bytes.data(), bytes.size()); }
     void RecordCommand(const std::string& line);
     void RecordUsbReport(const std::string& report);
     void RecordDatagram(const std::string& datagram);

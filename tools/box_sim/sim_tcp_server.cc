@@ -4,11 +4,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "tools/box_sim/sim_channel.h"
 #include "tools/box_sim/sim_exchange.h"
 #include "tools/box_sim/sim_socket.h"
 
 namespace {
+
+constexpr size_t kReadSize = 256 * 1024;
 
 constexpr size_t kMaxLine = 65536;  // a longer run of bytes without "\r" is taken as one line
 constexpr int kBacklog = 16;
@@ -41,6 +46,7 @@ class CSimTcpChannel : public CSimChannel {
     bool m_bOpen = true;
     bool m_bAfterBareCr = false;
     std::string m_strBuffer;
+    std::vector<char> m_chunk = std::vector<char>(kReadSize);
 };
 
 bool CSimTcpChannel::Fill(unsigned nIdleMs) {
@@ -49,13 +55,12 @@ bool CSimTcpChannel::Fill(unsigned nIdleMs) {
         if (nIdleMs != 0 && nWaited >= nIdleMs) return false;
         int nReady = WaitSimReadable(m_nSocket, kSimPollMs);
         if (nReady == 0) continue;
-        char szChunk[4096];
-        ssize_t nRead = nReady < 0 ? -1 : recv(m_nSocket, szChunk, sizeof(szChunk), 0);
+        // Large reads keep up with a file transfer; a command arrives in one read anyway.
+        ssize_t nRead = nReady < 0 ? -1 : recv(m_nSocket, m_chunk.data(), m_chunk.size(), 0);
         if (nRead < 0 && errno == EINTR) continue;
         if (nRead <= 0) break;
-        std::string strBytes(szChunk, static_cast<size_t>(nRead));
-        m_core.RecordBytes(strBytes);
-        m_strBuffer += strBytes;
+        m_core.RecordBytes(m_chunk.data(), static_cast<size_t>(nRead));
+        m_strBuffer.append(m_chunk.data(), static_cast<size_t>(nRead));
         return true;
     }
     m_bOpen = false;
@@ -92,6 +97,7 @@ bool CSimTcpChannel::ReadCommand(std::string* line) {
 
 bool CSimTcpChannel::ReadData(size_t n, std::string* data, unsigned nIdleMs) {
     data->clear();
+    m_strBuffer.reserve(n);
     while (m_strBuffer.size() < n) {
         if (!m_bOpen || !Fill(nIdleMs)) {
             data->swap(m_strBuffer);
@@ -99,8 +105,13 @@ bool CSimTcpChannel::ReadData(size_t n, std::string* data, unsigned nIdleMs) {
             return false;
         }
     }
-    *data = m_strBuffer.substr(0, n);
-    m_strBuffer.erase(0, n);
+    if (m_strBuffer.size() == n) {
+        data->swap(m_strBuffer);
+        m_strBuffer.clear();
+    } else {
+        *data = m_strBuffer.substr(0, n);
+        m_strBuffer.erase(0, n);
+    }
     m_bAfterBareCr = false;
     return true;
 }

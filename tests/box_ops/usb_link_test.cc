@@ -23,6 +23,7 @@ protected:
         CSimBoxConfig config;
         config.nTcpPort = 0;
         config.nUsbFd = nPair[1];
+        config.nRestartMs = 0;  // a write restarts the box; the next operation must reach it
         EXPECT_TRUE(sim.Start(config));
         auto lock = sim.Lock();
         sim.State().strType = "ZELVO-4G";
@@ -57,6 +58,23 @@ TEST_F(UsbLinkTest, CommandLineIdentifiesAndQueriesVersionsInReports) {
         EXPECT_EQ(report.size(), 1025u);
         EXPECT_EQ(report[0], '\0');
     }
+}
+
+// A file of several megabytes goes to the box and back in 1024-byte report payloads.
+TEST_F(UsbLinkTest, ConfigurationOfSeveralMegabytesGoesBothWays) {
+    std::string data(3 * 1024 * 1024 + 5, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + i / 1000);
+    dir.WriteFile("big.xml", data);
+    const CBoxCliTiming timing{CBoxTiming{0, 1, 500}, {}};  // the box is quiet again after 500 ms
+    for (const char* szOperation : {"write-config", "read-config"}) {
+        const std::string strFile = dir.PathOf(szOperation[0] == 'w' ? "big.xml" : "back.xml");
+        std::ostringstream out, err;
+        EXPECT_EQ(RunBoxCli({"--program-dir", dir.Path(), "--usb", "--json", szOperation, strFile}, out, err,
+                            timing),
+                  0)
+            << szOperation << out.str() << err.str();
+    }
+    EXPECT_TRUE(dir.ReadFile("back.xml") == data);
 }
 
 TEST_F(UsbLinkTest, WorkerPassOpensTheUsbLinkAndIdentifies) {

@@ -20,6 +20,9 @@ A simulated box listens on 127.0.0.20. Try these page commands, one per line:
   12 127.0.0.20         select the simulated box (it is identified on the next pass)
   18                    flash its light        5   test its network
   22 UTC  then  1       set its time zone and clock
+  2                     read its configuration into setup.xml
+  0 Ethernet\x02Ip\x0210.0.0.5\x02   build setup.xml from form fields and write it to the box
+  13                    update its firmware from update/ (answer y at the questions)
   10 1                  discover boxes (loopback only)
 Type help for more, quit to leave.
 HELP

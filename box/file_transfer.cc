@@ -123,24 +123,29 @@ bool ReceiveAnswer(BoxLink& link, char* pBuffer, size_t nBufferSize, size_t nLen
     return link.Receive(pBuffer, nLength, &nReceived) && nReceived > 0;
 }
 
+bool WriteAll(platform::CFileStream& file, const char* pData, size_t nLength) {
+    while (nLength > 0) {
+        size_t nWritten = 0;
+        if (!file.Write(pData, nLength, &nWritten) || nWritten == 0) return false;
+        pData += nWritten;
+        nLength -= nWritten;
+    }
+    return true;
+}
+
+// Each receive asks for at most what is left of the file and of the chunk; a full chunk (or
+// the end of the data) is written in one piece.
 bool ReceiveFileData(BoxLink& link, IOperationReport& report, platform::CFileStream& file,
                      uint32_t nSize) {
     std::vector<char> chunk(kTransferChunk);
     CProgress progress(report, nSize);
     uint64_t nTotal = 0;
     while (nTotal < nSize) {
-        const size_t nWant = std::min<uint64_t>(nSize - nTotal, chunk.size());
-        size_t nReceived = 0;
-        if (!link.Receive(chunk.data(), nWant, &nReceived) || nReceived == 0) return false;
-        for (size_t nDone = 0; nDone < nReceived;) {
-            size_t nWritten = 0;
-            if (!file.Write(chunk.data() + nDone, nReceived - nDone, &nWritten) ||
-                nWritten == 0) {
-                return false;
-            }
-            nDone += nWritten;
+        const size_t nPiece = std::min<uint64_t>(nSize - nTotal, chunk.size());
+        if (!ReceiveAll(link, chunk.data(), nPiece) || !WriteAll(file, chunk.data(), nPiece)) {
+            return false;
         }
-        nTotal += nReceived;
+        nTotal += nPiece;
         progress.Advance(nTotal);
     }
     return true;

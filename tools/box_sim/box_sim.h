@@ -47,6 +47,8 @@ struct CSimBoxState {
     std::vector<std::string> downloadAnswers;
     bool bDownloadReady = true;       // "OK\r" before the header of a download
     bool bUploadMd5UpperCase = false;  // the upload header's MD5 text in capitals
+    // Downloads are taken in and acknowledged, but neither checked nor kept (measurements).
+    bool bDiscardDownloads = false;
     // Box-side names of the firmware images received, in order (the data are in files).
     std::vector<std::string> firmwareImages;
     // Replies to TestNetworkJson / TestNetwork ("" = answer "ERROR\r").

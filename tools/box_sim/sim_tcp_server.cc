@@ -37,7 +37,7 @@ class CSimTcpChannel : public CSimChannel {
   private:
     // Appends what arrives within nIdleMs (0: no limit) to the buffer; false when the link ended,
     // the box restarts or the sim stops (m_bOpen turns false), or nothing came in time.
-    bool Fill(unsigned nIdleMs);
+    bool Fill(unsigned nIdleMs, size_t nWant = kReadSize);
     // The "\n" of a "\r\n" that arrived after its "\r" belongs to the previous command.
     void DropLateLineFeed();
 
@@ -49,14 +49,14 @@ class CSimTcpChannel : public CSimChannel {
     std::vector<char> m_chunk = std::vector<char>(kReadSize);
 };
 
-bool CSimTcpChannel::Fill(unsigned nIdleMs) {
+bool CSimTcpChannel::Fill(unsigned nIdleMs, size_t nWant) {
     for (unsigned nWaited = 0; m_bOpen; nWaited += kSimPollMs) {
         if (m_core.bStopping || m_core.IsRestarting()) break;
         if (nIdleMs != 0 && nWaited >= nIdleMs) return false;
         int nReady = WaitSimReadable(m_nSocket, kSimPollMs);
         if (nReady == 0) continue;
         // Large reads keep up with a file transfer; a command arrives in one read anyway.
-        ssize_t nRead = nReady < 0 ? -1 : recv(m_nSocket, m_chunk.data(), m_chunk.size(), 0);
+        ssize_t nRead = nReady < 0 ? -1 : recv(m_nSocket, m_chunk.data(), std::min(nWant, m_chunk.size()), 0);
         if (nRead < 0 && errno == EINTR) continue;
         if (nRead <= 0) break;
         m_core.RecordBytes(m_chunk.data(), static_cast<size_t>(nRead));
@@ -99,7 +99,7 @@ bool CSimTcpChannel::ReadData(size_t n, std::string* data, unsigned nIdleMs) {
     data->clear();
     m_strBuffer.reserve(n);
     while (m_strBuffer.size() < n) {
-        if (!m_bOpen || !Fill(nIdleMs)) {
+        if (!m_bOpen || !Fill(nIdleMs, n - m_strBuffer.size())) {
             data->swap(m_strBuffer);
             m_strBuffer.clear();
             return false;

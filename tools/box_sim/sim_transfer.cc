@@ -120,6 +120,16 @@ std::string SimTransferHeader(const std::string& strData) {
     return header;
 }
 
+// Takes the data in pieces into one reused buffer.
+bool ReadAndDiscard(CSimExchange& exchange, size_t nSize) {
+    constexpr size_t kPiece = 1 << 20;
+    std::string piece;
+    for (size_t nDone = 0; nDone < nSize; nDone += piece.size()) {
+        if (!exchange.ReadData(std::min(kPiece, nSize - nDone), &piece)) return false;
+    }
+    return true;
+}
+
 // "OK\r", header, data; then two acknowledgements and the end mark. A digest that does not match
 // the data is answered with two "ERROR\r" (the program gives up at the second) and nothing is kept.
 void HandleDownload(CSimExchange& exchange) {
@@ -128,6 +138,10 @@ void HandleDownload(CSimExchange& exchange) {
     if (ReadState(exchange, &CSimBoxState::bDownloadReady) && !exchange.Reply("OK\r")) return;
     if (!exchange.ReadData(kHeaderSize, &header)) return GiveUp(exchange);
     CHeaderFields fields = ParseHeader(header);
+    if (ReadState(exchange, &CSimBoxState::bDiscardDownloads)) {
+        if (!ReadAndDiscard(exchange, fields.nSize)) return GiveUp(exchange);
+        return ReplyAll(exchange, {kAck, kAck, kDone});
+    }
     if (exchange.Fault() == SimFault::kCloseMidTransfer) {
         exchange.ReadData(std::min<size_t>(exchange.FaultBytes(fields.nSize), fields.nSize), &data);
         return exchange.Disconnect();

@@ -35,6 +35,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr int kRuns = 5;
+
 double Seconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
 }
@@ -156,18 +158,23 @@ int RunThroughput(size_t nSize) {
         fprintf(stderr, "transfer_bench: the simulated box did not start\n");
         return 1;
     }
+    {
+        auto lock = sim.Lock();  // the box side of a download costs no more than a plain receive
+        sim.State().bDiscardDownloads = true;
+        sim.State().files["bench.bin"] = data;
+    }
     CBoxChannel channel;
     channel.SetActiveLink(&link);
     CRun best[2];
     double dReference = 1e9;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kRuns; ++i) {
         dReference = std::min(dReference, PlainCopySeconds(data, strAddress.c_str()));
         const CRun download = RunDownload(channel, strLocal, SimMd5Hex(data));
         const CRun upload = RunUpload(channel, platform::JoinPath(strDir, "back.bin"));
         if (i == 0 || download.dDataSeconds < best[0].dDataSeconds) best[0] = download;
         if (i == 0 || upload.dDataSeconds < best[1].dDataSeconds) best[1] = upload;
     }
-    printf("%zu MiB over loopback TCP, best of 3\n", nSize >> 20);
+    printf("%zu MiB over loopback TCP, best of %d\n", nSize >> 20, kRuns);
     PrintRun("download", best[0], dReference, nSize);
     PrintRun("upload", best[1], dReference, nSize);
     platform::RemoveDirectoryTree(strDir);

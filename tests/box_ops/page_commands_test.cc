@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "app/main_frame.h"
+#include "box/firmware_image.h"
 #include "bridge/box_services.h"
 #include "bridge/command_state.h"
 #include "bridge/command_worker.h"
@@ -179,6 +180,28 @@ TEST_F(PageCommandTest, ConfigurationAndProjectTransfers) {
     Run("15", "secret");
     EXPECT_EQ(dir.ReadFile("back.zcpj"), "project bytes");
     EXPECT_EQ(TakeCommands(), Lines{"Upload cloudprj.zcpj secret\r"});
+}
+
+// Command 13: the summary question and the note reach the dialogs; Yes sends the image.
+TEST_F(PageCommandTest, FirmwareUpdateAsksThenSendsTheNewerImage) {
+    RunWorkerPass(frame);
+    const std::string strPlain(5000, 'f');
+    dir.WriteFile("update/plain", strPlain);
+    ASSERT_EQ(DecryptImageFile(dir.PathOf("update/plain"), kImageKey, dir.PathOf("update/os.img")),
+              kDecryptOk);
+    dir.WriteFile("Up.ibl", "<UpdateInfo><ZELVOType SerialNo=\"ZG\"><element Kernel=\"3\" "
+                            "ImgName=\"os.img\" DownName=\"os.bin\" VerName=\"OSVER:\" "
+                            "Ver=\"V1.0.3-P:FS\" Md5=\"" + SimMd5Hex(strPlain) +
+                                "\"/></ZELVOType></UpdateInfo>");
+    dialogs.bMessageAnswer = true;
+    Run("13", "");
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].style, MessageBoxStyle::kYesNo);
+    EXPECT_NE(dialogs.messages[0].strText.find("OSVER:V1.0.2-P:FS"), std::string::npos);
+    EXPECT_EQ(dialogs.messages[1].style, MessageBoxStyle::kOk);
+    auto lock = sim.Lock();
+    EXPECT_EQ(sim.State().firmwareImages, Lines{"update"});
+    EXPECT_EQ(sim.State().files["update"], strPlain);
 }
 
 // The probe walks the whole /24: no other test may have a box there.

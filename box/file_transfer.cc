@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "package/digest_blocks.h"
 #include "package/md5.h"
 #include "platform/file_system.h"
 #include "platform/thread_util.h"
@@ -19,13 +20,11 @@ constexpr int kMaxFailedReceives = 10;
 constexpr uint64_t kProgressIntervalMs = 250;
 
 void PutLittleEndian32(uint32_t nValue, char* pOut) {
-    for (int i = 0; i < 4; ++i) pOut[i] = static_cast<char>((nValue >> (8 * i)) & 0xFF);
+    digest::StoreLe<uint32_t>(reinterpret_cast<uint8_t*>(pOut), nValue);
 }
 
 uint32_t GetLittleEndian32(const char* pIn) {
-    uint32_t nValue = 0;
-    for (int i = 3; i >= 0; --i) nValue = (nValue << 8) | static_cast<unsigned char>(pIn[i]);
-    return nValue;
+    return digest::LoadLe<uint32_t>(reinterpret_cast<const uint8_t*>(pIn));
 }
 
 // Formats a command into the size of the box's command buffer; false when it would not fit,

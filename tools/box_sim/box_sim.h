@@ -128,6 +128,8 @@ std::string StartOnFreeLoopbackAddress(CSimBox& box, CSimBoxConfig config, int n
 // True for a dotted IPv4 address inside 127.0.0.0/8.
 bool IsLoopbackAddress(const std::string& strAddress);
 
+// nSize bytes from a fixed pseudo-random sequence, the same on every run.
+std::string SimPatternBytes(size_t nSize);
 // MD5 of the bytes as 32 lowercase hexadecimal characters.
 std::string SimMd5Hex(const std::string& strData);
 // The 44-byte transfer header for these bytes: length 44, MD5 text, reserved 0, size

@@ -44,16 +44,6 @@ bool ParseNumber(const char* szText, unsigned long nMax, unsigned long* pValue) 
     return *pEnd == 0 && *pValue <= nMax;
 }
 
-// SIZE bytes from a fixed linear congruential sequence, so that runs can be compared.
-std::string PatternBytes(size_t nSize) {
-    std::string data(nSize, '\0');
-    uint32_t nState = 12345;
-    for (char& c : data) {
-        nState = nState * 1103515245u + 12345u;
-        c = static_cast<char>(nState >> 24);
-    }
-    return data;
-}
 
 bool TakeFile(const std::string& strSpec, COptions* options) {
     const size_t nEquals = strSpec.find('=');
@@ -62,7 +52,7 @@ bool TakeFile(const std::string& strSpec, COptions* options) {
         !ParseNumber(strSpec.c_str() + nEquals + 1, 0xFFFFFFFFul, &nSize)) {
         return false;
     }
-    options->files[strSpec.substr(0, nEquals)] = PatternBytes(nSize);
+    options->files[strSpec.substr(0, nEquals)] = SimPatternBytes(nSize);
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "box/file_transfer.h"
 #include "tools/box_sim/sim_commands.h"
 
 namespace {
@@ -18,7 +19,6 @@ namespace {
 constexpr size_t kHeaderSize = 44;
 constexpr size_t kMd5Offset = 4;
 constexpr size_t kMd5Length = 32;
-constexpr size_t kSizeOffset = 40;
 constexpr const char* kAck = "okok!\r";
 constexpr const char* kDone = "okokok!";
 constexpr const char* kError = "ERROR\r";
@@ -26,26 +26,9 @@ constexpr int kStatusGoOn = 0;
 constexpr int kStatusWrongPassword = 1;
 constexpr int kStatusNotAllowed = 2;
 
-void PutLittleEndian32(uint32_t nValue, char* pOut) {
-    for (int i = 0; i < 4; ++i) pOut[i] = static_cast<char>((nValue >> (8 * i)) & 0xFF);
-}
-
-uint32_t GetLittleEndian32(const char* pIn) {
-    uint32_t nValue = 0;
-    for (int i = 3; i >= 0; --i) nValue = (nValue << 8) | static_cast<unsigned char>(pIn[i]);
-    return nValue;
-}
-
-struct CHeaderFields {
-    std::string strMd5;  // empty when the sender had no digest
-    uint32_t nSize = 0;
-};
-
-CHeaderFields ParseHeader(const std::string& header) {
-    CHeaderFields fields;
-    const char* pMd5 = header.data() + kMd5Offset;
-    fields.strMd5.assign(pMd5, strnlen(pMd5, kMd5Length));
-    fields.nSize = GetLittleEndian32(header.data() + kSizeOffset);
+TransferHeader ParseHeader(const std::string& header) {
+    TransferHeader fields;
+    DecodeTransferHeader(header.data(), header.size(), &fields);
     return fields;
 }
 
@@ -98,6 +81,16 @@ int UploadStatus(const CSimBoxState& state, const std::string& strName,
 
 }  // namespace
 
+std::string SimPatternBytes(size_t nSize) {
+    std::string data(nSize, '\0');
+    uint32_t nState = 12345;
+    for (char& c : data) {
+        nState = nState * 1103515245u + 12345u;
+        c = static_cast<char>(nState >> 24);
+    }
+    return data;
+}
+
 std::string SimMd5Hex(const std::string& strData) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int nLength = 0;
@@ -112,12 +105,9 @@ std::string SimMd5Hex(const std::string& strData) {
 }
 
 std::string SimTransferHeader(const std::string& strData) {
-    std::string header(kHeaderSize, '\0');
-    PutLittleEndian32(kHeaderSize, &header[0]);
-    std::string strMd5 = SimMd5Hex(strData);
-    memcpy(&header[kMd5Offset], strMd5.data(), std::min(strMd5.size(), kMd5Length));
-    PutLittleEndian32(static_cast<uint32_t>(strData.size()), &header[kSizeOffset]);
-    return header;
+    const auto bytes = EncodeTransferHeader(
+        TransferHeader{kHeaderSize, SimMd5Hex(strData), static_cast<uint32_t>(strData.size())});
+    return std::string(bytes.begin(), bytes.end());
 }
 
 // Takes the data in pieces into one reused buffer.
@@ -137,16 +127,16 @@ void HandleDownload(CSimExchange& exchange) {
     std::string header, data;
     if (ReadState(exchange, &CSimBoxState::bDownloadReady) && !exchange.Reply("OK\r")) return;
     if (!exchange.ReadData(kHeaderSize, &header)) return GiveUp(exchange);
-    CHeaderFields fields = ParseHeader(header);
+    TransferHeader fields = ParseHeader(header);
     if (ReadState(exchange, &CSimBoxState::bDiscardDownloads)) {
-        if (!ReadAndDiscard(exchange, fields.nSize)) return GiveUp(exchange);
+        if (!ReadAndDiscard(exchange, fields.nFileSize)) return GiveUp(exchange);
         return ReplyAll(exchange, {kAck, kAck, kDone});
     }
     if (exchange.Fault() == SimFault::kCloseMidTransfer) {
-        exchange.ReadData(std::min<size_t>(exchange.FaultBytes(fields.nSize), fields.nSize), &data);
+        exchange.ReadData(std::min<size_t>(exchange.FaultBytes(fields.nFileSize), fields.nFileSize), &data);
         return exchange.Disconnect();
     }
-    if (!exchange.ReadData(fields.nSize, &data)) return GiveUp(exchange);
+    if (!exchange.ReadData(fields.nFileSize, &data)) return GiveUp(exchange);
     if (exchange.Fault() == SimFault::kShortData)
         return ReplyAll(exchange, {kAck, kAck, "timeout"});
     if (!fields.strMd5.empty() && fields.strMd5 != SimMd5Hex(data)) {

@@ -57,15 +57,6 @@ public:
     Clock::time_point start, end;
 };
 
-std::string Bytes(size_t nSize) {
-    std::string data(nSize, '\0');
-    uint32_t nState = 7;
-    for (char& c : data) {
-        nState = nState * 1664525u + 1013904223u;
-        c = static_cast<char>(nState >> 24);
-    }
-    return data;
-}
 
 // The same bytes over a plain loopback connection, in transfer-sized sends and receives.
 double PlainCopySeconds(const std::string& data, const char* szAddress) {
@@ -146,7 +137,7 @@ void PrintRun(const char* szName, const CRun& run, double dReference, size_t nSi
 }
 
 int RunThroughput(size_t nSize) {
-    const std::string data = Bytes(nSize);
+    const std::string data = SimPatternBytes(nSize);
     const std::string strDir = platform::MakeTempDirectory("transfer-bench");
     const std::string strLocal = platform::JoinPath(strDir, "local.bin");
     platform::WriteFileAtomic(strLocal, data);

@@ -53,6 +53,18 @@ bool UseAesInstructions() {
     return CpuHasAesInstructions() && g_bHardwareAllowed.load(std::memory_order_relaxed);
 }
 
+bool HasAssemblyPaths() {
+#if defined(__x86_64__) && defined(__GNUC__)
+    return true;
+#else
+    return false;
+#endif
+}
+
+bool UseAssemblyPaths() {
+    return HasAssemblyPaths() && g_bHardwareAllowed.load(std::memory_order_relaxed);
+}
+
 void SetCipherHardwareForTesting(bool bAllowed) {
     g_bHardwareAllowed.store(bAllowed);
 }

@@ -1,5 +1,5 @@
-// Whether the digests and the cipher may use the processor's SHA and AES instructions. Each is
-// used only when the processor has it and it has not been switched off for a test.
+// Whether the digests and ciphers may use the processor's SHA and AES instructions and
+// hand-written assembly. Each is used only when present and not switched off for a test.
 #pragma once
 
 // x86 SHA extensions with SSE4.1 and SSSE3.
@@ -10,6 +10,10 @@ bool CpuHasAesInstructions();
 bool UseShaInstructions();
 bool UseAesInstructions();
 
-// false makes every digest and cipher take its portable path, so tests can check both paths
+// Hand-written assembly (RC4's keystream on x86-64): present in such builds.
+bool HasAssemblyPaths();
+bool UseAssemblyPaths();
+
+// false makes every digest and cipher take its portable C path, so tests can check both paths
 // on one machine; true returns to what the processor offers.
 void SetCipherHardwareForTesting(bool bAllowed);

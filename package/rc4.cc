@@ -1,9 +1,15 @@
-// RC4. Apply works on a 32-bit copy of the state table (whole-word loads and stores avoid
-// partial-register merges) and builds the keystream eight bytes at a time.
+// RC4. Apply works on a 32-bit copy of the state table and builds the keystream eight bytes
+// at a time: in x86-64 assembly where it may, in C otherwise.
 #include "package/rc4.h"
 
 #include <bit>
 #include <cstring>
+
+#include "package/cipher_hardware.h"
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define ZELVO_RC4_X86_64 1
+#endif
 
 namespace {
 
@@ -47,6 +53,54 @@ RC4_INLINE uint64_t KeyWord(uint32_t* pS, uint32_t& i, uint32_t& j, uint32_t& x)
     return nWord;
 }
 
+#ifdef ZELVO_RC4_X86_64
+// The same eight steps with byte-register arithmetic, which C cannot express: j and x + y
+// wrap in the low byte of a register whose upper bits stay zero, so they need no mask, and
+// each keystream byte drops into the low byte of the word, which turns right by 8 per step.
+// clang-format off
+#define RC4_ASM_STEP(X, N, LOAD_NEXT, STORE_I)  \
+    "addb %b[" X "], %b[j]\n\t"                 \
+    "movl (%[s],%q[j],4), %k[y]\n\t"            \
+    "movl %k[" X "], (%[s],%q[j],4)\n\t"        \
+    "movl " LOAD_NEXT ", %k[" N "]\n\t"         \
+    "rorq $8, %[w]\n\t"                         \
+    "movl %k[y], " STORE_I "\n\t"               \
+    "addb %b[" X "], %b[y]\n\t"                 \
+    "movb (%[s],%q[y],4), %b[w]\n\t"
+
+// Same contract as KeyWord. x alternates between two registers; S[i + 8] and S[i + 9] are
+// reached through their own pointers because they may wrap.
+inline uint64_t KeyWordAsm(uint32_t* pS, uint32_t& i, uint32_t& j, uint32_t& x) {
+    const uint32_t iLast = (i + 8) & 0xff;
+    uint64_t nJ = j & 0xff, nXa = x, nXb = 0, nY = 0, nWord = 0;
+    asm(RC4_ASM_STEP("xa", "xb", "8(%[p])", "4(%[p])")
+        RC4_ASM_STEP("xb", "xa", "12(%[p])", "8(%[p])")
+        RC4_ASM_STEP("xa", "xb", "16(%[p])", "12(%[p])")
+        RC4_ASM_STEP("xb", "xa", "20(%[p])", "16(%[p])")
+        RC4_ASM_STEP("xa", "xb", "24(%[p])", "20(%[p])")
+        RC4_ASM_STEP("xb", "xa", "28(%[p])", "24(%[p])")
+        RC4_ASM_STEP("xa", "xb", "(%[q8])", "28(%[p])")
+        RC4_ASM_STEP("xb", "xa", "(%[q9])", "(%[q8])")
+        "rorq $8, %[w]\n\t"
+        : [j] "+r"(nJ), [xa] "+r"(nXa), [xb] "+r"(nXb), [y] "+r"(nY), [w] "+r"(nWord)
+        : [s] "r"(pS), [p] "r"(pS + i), [q8] "r"(pS + iLast),
+          [q9] "r"(pS + ((iLast + 1) & 0xff))
+        : "cc", "memory");
+    // clang-format on
+    i = iLast;
+    j = static_cast<uint32_t>(nJ);
+    x = static_cast<uint32_t>(nXa);
+    return nWord;
+}
+#endif
+
+RC4_INLINE void XorWord(uint8_t* p, uint64_t nKey) {
+    uint64_t nWord;
+    memcpy(&nWord, p, 8);
+    nWord ^= nKey;
+    memcpy(p, &nWord, 8);
+}
+
 RC4_INLINE uint8_t NextKeyByte(uint32_t* pS, uint32_t& i, uint32_t& j, uint32_t& x) {
     i = (i + 1) & 0xff;
     return static_cast<uint8_t>(KeyByte(pS, pS + i, pS + ((i + 1) & 0xff), j, x));
@@ -77,12 +131,12 @@ void CRc4::Apply(uint8_t* pData, size_t nLength) {
     size_t n = 0;
     // Single bytes until i is a multiple of 8, then whole words, then the tail.
     for (; n < nLength && (i & 7) != 0; ++n) pData[n] ^= NextKeyByte(s, i, j, x);
-    for (; n + 8 <= nLength; n += 8) {
-        uint64_t nWord;
-        memcpy(&nWord, pData + n, 8);
-        nWord ^= KeyWord(s, i, j, x);
-        memcpy(pData + n, &nWord, 8);
+#ifdef ZELVO_RC4_X86_64
+    if (UseAssemblyPaths()) {
+        for (; n + 8 <= nLength; n += 8) XorWord(pData + n, KeyWordAsm(s, i, j, x));
     }
+#endif
+    for (; n + 8 <= nLength; n += 8) XorWord(pData + n, KeyWord(s, i, j, x));
     for (; n < nLength; ++n) pData[n] ^= NextKeyByte(s, i, j, x);
     for (int k = 0; k < 256; ++k) m_s[k] = static_cast<uint8_t>(s[k]);
     m_i = static_cast<uint8_t>(i);

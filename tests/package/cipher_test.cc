@@ -171,7 +171,12 @@ TEST(AesCipherTest, BrokenPreconditionsLeaveOutputUntouched) {
     }
 }
 
-TEST(Rc4Test, MatchesOpenSslAcrossUnevenPieces) {
+class Rc4Test : public CipherPathTest {
+  protected:
+    void SetUp() override { UsePath(HasAssemblyPaths(), "x86-64 assembly"); }
+};
+
+TEST_P(Rc4Test, MatchesOpenSslAcrossUnevenPieces) {
     const size_t kPieces[] = {1, 3, 8, 13, 64, 1000, 4093};
     for (size_t nKeyLength : {1, 5, 16, 256}) {
         const std::string strKey = RandomBytes(nKeyLength, static_cast<uint32_t>(nKeyLength));
@@ -193,5 +198,7 @@ TEST(Rc4Test, MatchesOpenSslAcrossUnevenPieces) {
         EXPECT_EQ(strOut, strExpected) << nKeyLength;
     }
 }
+
+INSTANTIATE_CIPHER_PATHS(Rc4Test);
 
 }  // namespace

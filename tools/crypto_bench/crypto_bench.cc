@@ -111,8 +111,9 @@ int main(int argc, char** argv) {
          }},
     };
 
-    printf("# SHA instructions: %s; AES instructions: %s\n",
-           UseShaInstructions() ? "used" : "absent", UseAesInstructions() ? "used" : "absent");
+    printf("# SHA instructions: %s; AES instructions: %s; RC4 assembly: %s\n",
+           UseShaInstructions() ? "used" : "absent", UseAesInstructions() ? "used" : "absent",
+           UseAssemblyPaths() ? "used" : "absent");
     printf("# %-20s %9s %12s %6s %5s\n", "name", "ours_MBps", "openssl_MBps", "ratio", "goal");
     bool bAllMet = true;
     for (const CBenchCase& c : kCases) bAllMet = RunCase(c) && bAllMet;

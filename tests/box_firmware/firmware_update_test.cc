@@ -86,81 +86,36 @@ TEST_F(FirmwareUpdateTest, ChecksConfirmsSendsAndAlwaysRestarts) {
     StartSim(93);
     const std::string strMd5 = SimMd5Hex(kPlain);
     const std::string strSummary = "OSVER:V1.0.2-P:FS NEW V1.0.3-P:FS\n\n[is_update_firmware]";
+    // One thing differs from a box that is offered the system image and says Yes.
     struct {
-        const char* szName;
-        std::string strMd5;  // of the list entry
-        bool bImage;         // the encrypted image is in the folder
-        bool bYes;
-        std::string strFault;  // a command the box refuses
-        const char* szKernel;
+        std::string strChange;
         FirmwareOutcome eOutcome;
-        Lines lines;
-        Lines questions;
+        Lines middle;  // lines between the check's start and the restart
     } const cases[] = {
-        {"yes",
-         strMd5,
-         true,
-         true,
-         "",
-         "A7",
-         FirmwareOutcome::kUpdated,
-         Around({"R:[download_file]system.img", "L:download_success"}),
-         {strSummary, "[update_note]"}},
-        {"no", strMd5, true, false, "", "A7", FirmwareOutcome::kDeclined, Around({}), {strSummary}},
+        {"", FirmwareOutcome::kUpdated, {"R:[download_file]system.img", "L:download_success"}},
+        {"answer No", FirmwareOutcome::kDeclined, {}},
         {"md5 mismatch",
-         std::string(32, '0'),
-         true,
-         true,
-         "",
-         "A7",
          FirmwareOutcome::kImageFailed,
-         Around({"R:[download_file]system.img", "L:md5_error"}),
-         {strSummary, "[update_note]"}},
+         {"R:[download_file]system.img", "L:md5_error"}},
         {"image missing",
-         strMd5,
-         false,
-         true,
-         "",
-         "A7",
          FirmwareOutcome::kImageFailed,
-         Around({"R:[download_file]system.img", "L:open_src_file_failed"}),
-         {strSummary, "[update_note]"}},
-        {"no list entry",
-         strMd5,
-         true,
-         true,
-         "",
-         "ARM9",
-         FirmwareOutcome::kNoUpdateList,
-         Around({"L:detect_soft_fireware_failed"}),
-         {}},
-        {"no versions",
-         strMd5,
-         true,
-         true,
-         "GetAllVersion",
-         "A7",
-         FirmwareOutcome::kNoVersionReport,
-         Around({"L:detect_fireware_failed"}),
-         {}},
-        {"not stopped",
-         strMd5,
-         true,
-         true,
-         "TerminateAll",
-         "A7",
-         FirmwareOutcome::kBoxNotStopped,
-         {"L:stopping_zelvo", "L:stop_zelvo_failed"},
-         {}},
+         {"R:[download_file]system.img", "L:open_src_file_failed"}},
+        {"ARM9", FirmwareOutcome::kNoUpdateList, {"L:detect_soft_fireware_failed"}},
+        {"GetAllVersion", FirmwareOutcome::kNoVersionReport, {"L:detect_fireware_failed"}},
+        {"TerminateAll", FirmwareOutcome::kBoxNotStopped, {}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.szName);
+        SCOPED_TRACE(c.strChange);
         platform::RemoveDirectoryTree(dir.PathOf("update"));
-        if (c.bImage) AddImage("sys.img", kPlain);
-        dir.WriteFile("Up.ibl", UpdateList({{"A7", "sys.img", "OSVER:", "V1.0.3-P:FS", c.strMd5},
+        if (c.strChange != "image missing") AddImage("sys.img", kPlain);
+        const std::string strListMd5 =
+            c.strChange == "md5 mismatch" ? std::string(32, '0') : strMd5;
+        dir.WriteFile("Up.ibl", UpdateList({{"A7", "sys.img", "OSVER:", "V1.0.3-P:FS", strListMd5},
                                             {"A7", "sys.img", "fsFLASHVER:", "V1.0.2-P:FS", "x"}}));
         sim.ClearReplies();
-        if (!c.strFault.empty()) sim.SetFault(c.strFault, SimFault::kError);
+        if (c.strChange.rfind("Get", 0) == 0 || c.strChange.rfind("Term", 0) == 0) {
+            sim.SetFault(c.strChange, SimFault::kError);
+        }
         {
             auto lock = sim.Lock();
             sim.State().firmwareImages.clear();
@@ -168,16 +123,24 @@ TEST_F(FirmwareUpdateTest, ChecksConfirmsSendsAndAlwaysRestarts) {
         }
         sim.ClearRecord();
         Connect();
-        report.bAnswerYes = c.bYes;
-        const CBoxTypeRecord boxType{7, "ZG", c.szKernel};
+        report.bAnswerYes = c.strChange != "answer No";
+        const CBoxTypeRecord boxType{7, "ZG", c.strChange == "ARM9" ? "ARM9" : "A7"};
         EXPECT_EQ(UpdateBoxFirmware(channel, report, boxType), c.eOutcome);
-        EXPECT_EQ(report.Lines(), c.lines);
-        EXPECT_EQ(report.questions, c.questions);
+        const bool bStopped = c.eOutcome != FirmwareOutcome::kBoxNotStopped;
+        const Lines notStopped = {"L:stopping_zelvo", "L:stop_zelvo_failed"};
+        EXPECT_EQ(report.Lines(), bStopped ? Around(c.middle) : notStopped);
+        Lines questions;
+        if (c.eOutcome == FirmwareOutcome::kDeclined) questions = {strSummary};
+        if (c.eOutcome == FirmwareOutcome::kUpdated ||
+            c.eOutcome == FirmwareOutcome::kImageFailed) {
+            questions = {strSummary, "[update_note]"};
+        }
+        EXPECT_EQ(report.questions, questions);
 
         const bool bSent = c.eOutcome == FirmwareOutcome::kUpdated;
         const Lines commands = sim.Commands();
         EXPECT_EQ(Contains(commands, "Download update\r"), bSent);
-        EXPECT_EQ(Contains(commands, "reset\r"), c.eOutcome != FirmwareOutcome::kBoxNotStopped);
+        EXPECT_EQ(Contains(commands, "reset\r"), bStopped);
         auto lock = sim.Lock();
         EXPECT_EQ(sim.State().firmwareImages, bSent ? Lines{"update"} : Lines{});
         if (bSent) {

@@ -24,6 +24,18 @@ std::string DigestOf(Fn fn, const std::string& strData) {
     return std::string(reinterpret_cast<char*>(digest), kSize);
 }
 
+// The digest of the data fed to the incremental form in pieces of nPiece bytes.
+template <class CHash, size_t kSize>
+std::string InPieces(const std::string& strData, size_t nPiece) {
+    CHash hash;
+    for (size_t i = 0; i < strData.size(); i += nPiece) {
+        hash.Update(strData.data() + i, std::min(nPiece, strData.size() - i));
+    }
+    uint8_t digest[kSize];
+    hash.Final(digest);
+    return std::string(reinterpret_cast<char*>(digest), kSize);
+}
+
 TEST(Md5Test, MatchesTheRfc1321Suite) {
     const struct {
         const char* pszMessage;
@@ -49,12 +61,7 @@ TEST(Md5Test, MatchesOpenSslWholeAndInPieces) {
         const std::string strData = RandomBytes(nLength, static_cast<uint32_t>(nLength));
         const std::string strExpected = EvpDigest(EVP_md5(), strData);
         EXPECT_EQ(DigestOf<kMd5Size>(Md5, strData), strExpected) << nLength;
-        CMd5 md5;
-        for (size_t i = 0; i < nLength; i += 7)
-            md5.Update(strData.data() + i, std::min<size_t>(7, nLength - i));
-        uint8_t digest[kMd5Size];
-        md5.Final(digest);
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(digest), kMd5Size), strExpected) << nLength;
+        EXPECT_EQ((InPieces<CMd5, kMd5Size>(strData, 7)), strExpected) << nLength;
     }
 }
 
@@ -129,21 +136,12 @@ TEST_P(ShaTest, MatchesFips180Vectors) {
 TEST_P(ShaTest, MatchesOpenSslWholeAndInPieces) {
     for (size_t nLength : kLengths) {
         const std::string strData = RandomBytes(nLength, static_cast<uint32_t>(nLength) + 1);
-        EXPECT_EQ(DigestOf<kSha256Size>(Sha256, strData), EvpDigest(EVP_sha256(), strData));
-        EXPECT_EQ(DigestOf<kSha384Size>(Sha384, strData), EvpDigest(EVP_sha384(), strData));
-        CSha256 sha256;
-        CSha384 sha384;
-        for (size_t i = 0; i < nLength; i += 100) {
-            sha256.Update(strData.data() + i, std::min<size_t>(100, nLength - i));
-            sha384.Update(strData.data() + i, std::min<size_t>(100, nLength - i));
-        }
-        uint8_t digest256[kSha256Size], digest384[kSha384Size];
-        sha256.Final(digest256);
-        sha384.Final(digest384);
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(digest256), kSha256Size),
-                  EvpDigest(EVP_sha256(), strData));
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(digest384), kSha384Size),
-                  EvpDigest(EVP_sha384(), strData));
+        const std::string str256 = EvpDigest(EVP_sha256(), strData);
+        const std::string str384 = EvpDigest(EVP_sha384(), strData);
+        EXPECT_EQ(DigestOf<kSha256Size>(Sha256, strData), str256) << nLength;
+        EXPECT_EQ(DigestOf<kSha384Size>(Sha384, strData), str384) << nLength;
+        EXPECT_EQ((InPieces<CSha256, kSha256Size>(strData, 100)), str256) << nLength;
+        EXPECT_EQ((InPieces<CSha384, kSha384Size>(strData, 100)), str384) << nLength;
     }
 }
 

@@ -45,14 +45,14 @@ bool ParseNumber(const char* szText, unsigned long nMax, unsigned long* pValue) 
 }
 
 
-bool TakeFile(const std::string& strSpec, COptions* options) {
-    const size_t nEquals = strSpec.find('=');
+bool TakeFile(const std::string& strFileOption, COptions* options) {
+    const size_t nEquals = strFileOption.find('=');
     unsigned long nSize = 0;
     if (nEquals == std::string::npos || nEquals == 0 ||
-        !ParseNumber(strSpec.c_str() + nEquals + 1, 0xFFFFFFFFul, &nSize)) {
+        !ParseNumber(strFileOption.c_str() + nEquals + 1, 0xFFFFFFFFul, &nSize)) {
         return false;
     }
-    options->files[strSpec.substr(0, nEquals)] = SimPatternBytes(nSize);
+    options->files[strFileOption.substr(0, nEquals)] = SimPatternBytes(nSize);
     return true;
 }
 

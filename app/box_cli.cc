@@ -195,9 +195,7 @@ Operation WriteFileOperation(const char* szBoxFile) {
     return [szBoxFile](CCliRun& run, const CBoxIdentity&, const COptions& options) {
         const ConfigWriteOutcome eOutcome =
             DownloadConfigToBox(run.session.Channel(), run.report, szBoxFile, options.words[1]);
-        AddOutcome(run, eOutcome == ConfigWriteOutcome::kSent            ? "sent"
-                        : eOutcome == ConfigWriteOutcome::kBoxNotStopped ? "box-not-stopped"
-                                                                         : "failed");
+        AddOutcome(run, ConfigWriteOutcomeName(eOutcome));
         return eOutcome == ConfigWriteOutcome::kSent;
     };
 }

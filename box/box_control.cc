@@ -1,5 +1,7 @@
 #include "box/box_control.h"
 
+#include "platform/thread_util.h"
+
 namespace {
 
 constexpr const char* kDeleteModemLog =
@@ -31,4 +33,12 @@ bool RestartBox(CBoxChannel& channel, IOperationReport& report, CReplyBuffer* pR
     if (bAnnounce) report.RunPageScript("reboot_zelvo", kScriptLocalizedLine);
     if (pReply != nullptr) pReply->Clear();
     return channel.SendBoxCommand("reset\r", pReply);
+}
+
+void RestartAfterWrite(CBoxChannel& channel, IOperationReport& report, bool bReportLostBox) {
+    CReplyBuffer reply(kLargeReplySize);
+    RestartBox(channel, report, &reply, true);
+    if (bReportLostBox) report.RunPageScript("detect_zelvo_failed", kScriptLocalizedLine);
+    report.RunPageScript("DisableOperate(true);", kScriptRaw);
+    platform::SleepMs(channel.GetTiming().nRestartWaitMs);
 }

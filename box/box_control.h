@@ -17,3 +17,7 @@ bool StopBox(CBoxChannel& channel, IOperationReport& report, CReplyBuffer* pRepl
 // reply buffer that is whether the command went out.
 bool RestartBox(CBoxChannel& channel, IOperationReport& report, CReplyBuffer* pReply,
                 bool bAnnounce);
+
+// Ends a write to the box: announces and sends the restart, writes "detect_zelvo_failed" when
+// bReportLostBox is set, keeps the page disabled and waits the restart pause.
+void RestartAfterWrite(CBoxChannel& channel, IOperationReport& report, bool bReportLostBox);

@@ -2,7 +2,6 @@
 
 #include "box/box_control.h"
 #include "package/md5.h"
-#include "platform/thread_util.h"
 
 namespace {
 
@@ -30,9 +29,7 @@ ConfigWriteOutcome DownloadConfigToBox(CBoxChannel& channel, IOperationReport& r
         report.RunPageScript("download_project_file", kScriptLocalizedLine);
     }
     const bool bSent = SendLocalFile(channel, report, strBoxFile, strLocalPath);
-    RestartBox(channel, report, &reply, true);
-    report.RunPageScript("DisableOperate(true);", kScriptRaw);
-    platform::SleepMs(channel.GetTiming().nRestartWaitMs);
+    RestartAfterWrite(channel, report, false);
     return bSent ? ConfigWriteOutcome::kSent : ConfigWriteOutcome::kFailed;
 }
 
@@ -67,6 +64,15 @@ const char* UploadOutcomeName(UploadOutcome eOutcome) {
         case UploadOutcome::kWrongPassword: return "wrong-password";
         case UploadOutcome::kNotAllowed: return "not-allowed";
         case UploadOutcome::kFailed: break;
+    }
+    return "failed";
+}
+
+const char* ConfigWriteOutcomeName(ConfigWriteOutcome eOutcome) {
+    switch (eOutcome) {
+        case ConfigWriteOutcome::kSent: return "sent";
+        case ConfigWriteOutcome::kBoxNotStopped: return "box-not-stopped";
+        case ConfigWriteOutcome::kFailed: break;
     }
     return "failed";
 }

@@ -28,5 +28,7 @@ UploadOutcome UploadConfigFromBox(CBoxChannel& channel, IOperationReport& report
                                   const std::string& strBoxFile, const std::string& strPassword,
                                   const std::string& strLocalPath);
 
-// The outcome's name in the command line's results: "success", "wrong-password", ...
+// The outcomes' names in the command line's results: "success", "wrong-password", ...; "sent",
+// "box-not-stopped", "failed".
 const char* UploadOutcomeName(UploadOutcome eOutcome);
+const char* ConfigWriteOutcomeName(ConfigWriteOutcome eOutcome);

@@ -122,16 +122,6 @@ bool ReceiveAnswer(BoxLink& link, char* pBuffer, size_t nBufferSize, size_t nLen
     return link.Receive(pBuffer, nLength, &nReceived) && nReceived > 0;
 }
 
-bool WriteAll(platform::CFileStream& file, const char* pData, size_t nLength) {
-    while (nLength > 0) {
-        size_t nWritten = 0;
-        if (!file.Write(pData, nLength, &nWritten) || nWritten == 0) return false;
-        pData += nWritten;
-        nLength -= nWritten;
-    }
-    return true;
-}
-
 // Each receive asks for at most what is left of the file and of the chunk; a full chunk (or
 // the end of the data) is written in one piece.
 bool ReceiveFileData(BoxLink& link, IOperationReport& report, platform::CFileStream& file,
@@ -141,7 +131,7 @@ bool ReceiveFileData(BoxLink& link, IOperationReport& report, platform::CFileStr
     uint64_t nTotal = 0;
     while (nTotal < nSize) {
         const size_t nPiece = std::min<uint64_t>(nSize - nTotal, chunk.size());
-        if (!ReceiveAll(link, chunk.data(), nPiece) || !WriteAll(file, chunk.data(), nPiece)) {
+        if (!ReceiveAll(link, chunk.data(), nPiece) || !file.WriteAll(chunk.data(), nPiece)) {
             return false;
         }
         nTotal += nPiece;
@@ -153,10 +143,8 @@ bool ReceiveFileData(BoxLink& link, IOperationReport& report, platform::CFileStr
 // Room the file may take: the free space of its folder, plus what an older file of that name
 // gives back when it is replaced.
 bool HasRoomFor(const std::string& strPath, uint64_t nSize) {
-    const size_t nSlash = strPath.find_last_of(platform::kPathSeparator);
-    const std::string strDir = nSlash == std::string::npos ? "." : strPath.substr(0, nSlash + 1);
     uint64_t nFree = 0, nOld = 0;
-    if (!platform::GetFreeSpace(strDir, &nFree)) return false;
+    if (!platform::GetFreeSpace(platform::ParentDirectory(strPath), &nFree)) return false;
     platform::GetFileSize(strPath, &nOld);
     return nSize <= nFree + nOld;
 }

@@ -32,16 +32,6 @@ bool ReadFull(platform::CFileStream& file, uint8_t* pBuffer, size_t nLength, siz
     return true;
 }
 
-bool WriteAll(platform::CFileStream& file, const uint8_t* pData, size_t nLength) {
-    size_t nDone = 0;
-    while (nDone < nLength) {
-        size_t nCount = 0;
-        if (!file.Write(pData + nDone, nLength - nDone, &nCount) || nCount == 0) return false;
-        nDone += nCount;
-    }
-    return true;
-}
-
 // XORs every block with the keystream from its start; false on a read or write error.
 bool CryptBlocks(platform::CFileStream& source, platform::CFileStream& destination,
                  const std::string& strKey) {
@@ -52,14 +42,9 @@ bool CryptBlocks(platform::CFileStream& source, platform::CFileStream& destinati
         if (!ReadFull(source, block, sizeof(block), &nRead)) return false;
         cipher.SetKey(reinterpret_cast<const uint8_t*>(strKey.data()), strKey.size());
         cipher.Apply(block, nRead);
-        if (!WriteAll(destination, block, nRead)) return false;
+        if (!destination.WriteAll(block, nRead)) return false;
         if (nRead < sizeof(block)) return true;
     }
-}
-
-std::string_view FileNameOf(std::string_view path) {
-    const size_t nSlash = path.find_last_of(platform::kPathSeparator);
-    return nSlash == std::string_view::npos ? path : path.substr(nSlash + 1);
 }
 
 bool Contains(std::string_view text, std::string_view part) {
@@ -79,7 +64,7 @@ std::string_view PackageKernel(std::string_view packageName) {
 
 // The package for an image, by the image's file name.
 std::string PackageNameFor(const std::string& strImagePath) {
-    const std::string_view name = FileNameOf(strImagePath);
+    const std::string_view name = platform::FileNameOf(strImagePath);
     if (Contains(name, "imageARM9")) return "fsFLASHARM9";
     if (Contains(name, "imageA7")) return "fsFLASHA7";
     return "fsFLASH";
@@ -88,7 +73,7 @@ std::string PackageNameFor(const std::string& strImagePath) {
 // The image path without its last 4 characters; false when that would not leave a file name of
 // its own or the path does not fit its buffer.
 bool DecryptedPathOf(const std::string& strImagePath, std::string* pPath) {
-    const size_t nNameChars = platform::CountCodePoints(FileNameOf(strImagePath));
+    const size_t nNameChars = platform::CountCodePoints(platform::FileNameOf(strImagePath));
     if (!PathFits(strImagePath) || nNameChars <= kDecryptedSuffixChars) return false;
     const size_t nChars = platform::CountCodePoints(strImagePath) - kDecryptedSuffixChars;
     *pPath = std::string(platform::TruncateCodePoints(strImagePath, nChars));
@@ -174,7 +159,7 @@ bool BuildUpdatePath(const std::string& strName, std::string* pPath) {
 }
 
 void BuildLegacyFlashPackage(const std::string& strPackagePath) {
-    const std::string kernel(PackageKernel(FileNameOf(strPackagePath)));
+    const std::string kernel(PackageKernel(platform::FileNameOf(strPackagePath)));
     std::string strBasePath, strImagePath;
     if (!PathFits(strPackagePath) || !BuildUpdatePath("update" + kernel, &strBasePath) ||
         !BuildUpdatePath("image" + kernel, &strImagePath)) {

@@ -7,7 +7,6 @@
 #include "box/firmware_image.h"
 #include "box/update_list.h"
 #include "platform/codepage.h"
-#include "platform/thread_util.h"
 #include "support/localized_strings.h"
 
 namespace {
@@ -37,14 +36,6 @@ bool UpdateMarkedImages(CBoxChannel& channel, IOperationReport& report,
         }
     }
     return true;
-}
-
-void RestartAfterUpdate(CBoxChannel& channel, IOperationReport& report) {
-    CReplyBuffer reply(kLargeReplySize);
-    RestartBox(channel, report, &reply, true);
-    report.RunPageScript("detect_zelvo_failed", kScriptLocalizedLine);
-    report.RunPageScript("DisableOperate(true);", kScriptRaw);
-    platform::SleepMs(channel.GetTiming().nRestartWaitMs);
 }
 
 }  // namespace
@@ -81,7 +72,7 @@ FirmwareOutcome UpdateBoxFirmware(CBoxChannel& channel, IOperationReport& report
     CReplyBuffer reply(kLargeReplySize);
     if (!StopBox(channel, report, &reply)) return FirmwareOutcome::kBoxNotStopped;
     const FirmwareOutcome eOutcome = CheckAndUpdateFirmware(channel, report, record);
-    RestartAfterUpdate(channel, report);
+    RestartAfterWrite(channel, report, true);
     return eOutcome;
 }
 

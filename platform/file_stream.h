@@ -28,6 +28,18 @@ public:
     bool Read(void* pBuffer, size_t nLength, size_t* pnRead);
     // Writes up to nLength bytes; *pnWritten may be less than asked.
     bool Write(const void* pData, size_t nLength, size_t* pnWritten);
+    // Writes all nLength bytes, continuing after partial writes; false when a write fails or
+    // writes nothing.
+    bool WriteAll(const void* pData, size_t nLength) {
+        const char* pNext = static_cast<const char*>(pData);
+        while (nLength > 0) {
+            size_t nWritten = 0;
+            if (!Write(pNext, nLength, &nWritten) || nWritten == 0) return false;
+            pNext += nWritten;
+            nLength -= nWritten;
+        }
+        return true;
+    }
     bool GetSize(uint64_t* pnSize) const;
     // Closes the file; false when the system reported a delayed write error.
     bool Close();

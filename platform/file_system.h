@@ -13,6 +13,9 @@ extern const char kPathSeparator;
 
 // dir + separator + name; a trailing separator of dir is not doubled.
 std::string JoinPath(std::string_view dir, std::string_view name);
+// The folder part of a path ("." when there is none) and the name after the last separator.
+std::string ParentDirectory(std::string_view path);
+std::string_view FileNameOf(std::string_view path);
 
 // Reads the whole file into *out. Returns false when it cannot be opened or read.
 bool ReadFileBytes(const std::string& path, std::string* out);

@@ -95,13 +95,7 @@ bool CopyFileBytes(const std::string& strFrom, const std::string& strTo) {
         size_t nRead = 0;
         if (!source.Read(buffer.data(), buffer.size(), &nRead)) return false;
         if (nRead == 0) break;
-        for (size_t nDone = 0; nDone < nRead;) {
-            size_t nWritten = 0;
-            if (!target.Write(buffer.data() + nDone, nRead - nDone, &nWritten) || nWritten == 0) {
-                return false;
-            }
-            nDone += nWritten;
-        }
+        if (!target.WriteAll(buffer.data(), nRead)) return false;
     }
     return target.Close();
 }

@@ -69,12 +69,6 @@ bool StatMode(const std::string& path, mode_t* mode) {
     return true;
 }
 
-std::string ParentDirectory(const std::string& path) {
-    const size_t nSlash = path.find_last_of('/');
-    if (nSlash == std::string::npos) return ".";
-    return nSlash == 0 ? "/" : path.substr(0, nSlash);
-}
-
 // A symbolic link is replaced through to its target, so the link itself survives the write.
 std::string ResolveWriteTarget(const std::string& path) {
     struct stat st;
@@ -131,6 +125,17 @@ bool RemoveTreeAt(int parentFd, const char* name) {
 }
 
 }  // namespace
+
+std::string ParentDirectory(std::string_view path) {
+    const size_t nSlash = path.find_last_of(kPathSeparator);
+    if (nSlash == std::string_view::npos) return ".";
+    return std::string(nSlash == 0 ? path.substr(0, 1) : path.substr(0, nSlash));
+}
+
+std::string_view FileNameOf(std::string_view path) {
+    const size_t nSlash = path.find_last_of(kPathSeparator);
+    return nSlash == std::string_view::npos ? path : path.substr(nSlash + 1);
+}
 
 std::string JoinPath(std::string_view dir, std::string_view name) {
     std::string path(dir);

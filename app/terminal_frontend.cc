@@ -158,3 +158,5 @@ int CTerminalFrontend::Run(CMainFrame& frame) {
     }
     return 0;
 }
+
+void CTerminalFrontend::ShowStatusText(const std::string& text) { Print("[status] " + text); }

@@ -22,6 +22,7 @@ public:
                         MessageBoxStyle style, unsigned short wLangId) override;
     bool ChooseFile(const CFileDialogRequest& request, std::string* path) override;
     bool SetClipboardText(const std::string& text) override;
+    void ShowStatusText(const std::string& text) override;
 
     // Reads command lines until "quit" or the end of input. Returns the exit code.
     int Run(CMainFrame& frame);

@@ -37,6 +37,29 @@ public:
     // Asks for a file; false when the user cancelled.
     virtual bool ChooseFile(const CFileDialogRequest& request, std::string* path) = 0;
     virtual bool SetClipboardText(const std::string& text) = 0;
+    // The status bar text, shown in red. Any thread; does not wait.
+    virtual void ShowStatusText(const std::string& text) = 0;
+};
+
+// What the about box shows.
+struct CAboutInfo {
+    std::string strName;     // the "name" setting
+    std::string strVersion;  // the release log's version text
+    std::string strBuild;    // "Build:" and the build date
+    std::string strCompany;  // the "comp" setting
+    bool bReduced = false;   // oem not 0 or mode 1: no company text and no update button
+};
+
+// The frontend's side of the main window: the view that shows a page, the about box and the
+// window itself. Called on the UI thread.
+class IMainView {
+public:
+    virtual ~IMainView() = default;
+    // Loads the URL in the view, or reloads the shown page ignoring the cache when bReload.
+    virtual void ShowUrl(const std::string& url, bool bReload) = 0;
+    virtual void ShowAboutBox(const CAboutInfo& info) = 0;
+    // The window goes away; the main loop ends.
+    virtual void CloseWindow() = 0;
 };
 
 // Shows a message box whose text and caption ("alert_title") are looked up by key.

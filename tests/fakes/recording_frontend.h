@@ -39,6 +39,7 @@ public:
                         MessageBoxStyle style, unsigned short wLangId) override;
     bool ChooseFile(const CFileDialogRequest& request, std::string* path) override;
     bool SetClipboardText(const std::string& text) override;
+    void ShowStatusText(const std::string& text) override { statusTexts.push_back(text); }
 
     // The next file dialog returns this path; an empty one means the user cancels.
     void AnswerNextFileDialog(const std::string& path) { m_fileAnswers.push_back(path); }
@@ -46,6 +47,7 @@ public:
     std::vector<CMessage> messages;
     std::vector<CFileDialogRequest> fileRequests;
     std::string strClipboard;
+    std::vector<std::string> statusTexts;
     bool bMessageAnswer = true;
 
 private:

@@ -1,0 +1,31 @@
+// Starting other programs: without a shell, with the arguments as a list, so that no argument
+// can ever become a command.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+struct CSpawnRequest {
+    std::string strProgram;         // a path, or a bare name looked up in the PATH folders
+    std::vector<std::string> args;  // the arguments after the program name
+    // Variables set (added or replaced) in the child's environment.
+    std::vector<std::pair<std::string, std::string>> env;
+    std::string strWorkingDir;  // empty: the caller's
+};
+
+// Starts the program and does not wait for it. False when it could not be started.
+bool SpawnDetached(const CSpawnRequest& request, int* pPid = nullptr);
+// Starts the program, writes input to its standard input, closes it and waits for the end.
+// Returns the exit code, or -1 when it could not be started or did not end normally.
+int RunWithInput(const CSpawnRequest& request, std::string_view input);
+// Starts the program and waits for it, collecting its standard output (at most 64 KiB).
+// Returns the exit code, or -1 when it could not be started or did not end normally.
+int RunAndCapture(const CSpawnRequest& request, std::string* output);
+// The full path of an executable file of that name in the PATH folders; empty when none.
+std::string FindProgramOnPath(const std::string& name);
+
+}  // namespace platform

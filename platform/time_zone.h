@@ -1,0 +1,21 @@
+// The workstation's time zone, under the Windows names that the pages and the box expect.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+struct CSystemTimeZone {
+    std::string strIanaId;        // "Europe/Berlin"; empty when the system zone is unknown
+    std::string strStandardName;  // Windows standard-time name, "W. Europe Standard Time"
+    std::string strDaylightName;  // Windows daylight name, "W. Europe Daylight Time"
+    int nBiasMinutes = 0;         // minutes west of UTC, without daylight saving
+};
+
+// The system zone ($TZ first, as the C library reads it, then /etc/localtime). A zone with no
+// Windows name keeps empty names; "UTC" when nothing is known.
+CSystemTimeZone ReadSystemTimeZone();
+// The Windows standard-time name of an IANA zone id; empty when there is none.
+std::string WindowsTimeZoneName(const std::string& strIanaId);
+
+}  // namespace platform

@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev libcjson-dev libssl-dev libminizip-dev zlib1g-dev unzip
+  libcpp-httplib-dev libicu-dev
   clang libclang-rt-14-dev
 )
 

@@ -27,6 +27,10 @@ bool WriteFileAtomic(const std::string& path, std::string_view data);
 // Appends to the file, creating it when missing.
 bool AppendFileBytes(const std::string& path, std::string_view data);
 
+// The absolute path with every link, "." and ".." resolved; false when it does not exist.
+bool ResolveRealPath(const std::string& path, std::string* out);
+// The user's home folder; empty when unknown.
+std::string GetHomeDirectory();
 bool FileExists(const std::string& path);       // a regular file
 bool DirectoryExists(const std::string& path);  // a directory
 bool GetFileSize(const std::string& path, uint64_t* size);

@@ -71,11 +71,11 @@ std::string ReadHelpText() {
 
 }  // namespace
 
-void LoadSettings() {
+void ReadSettingsFile(CAppSettings* pSettings, int* pFirstRun, unsigned short* pLangId) {
     const std::string path = GetSettingsPath();
-    CAppSettings& s = g_appSettings;
+    CAppSettings& s = *pSettings;
     s.nOem = ReadInt(path, "oem", 1);
-    g_bFirstRun = ReadInt(path, "first", 0);
+    *pFirstRun = ReadInt(path, "first", 0);
     s.nLogSeverity = ReadInt(path, "log", 99);
     s.nAppMode = ReadInt(path, "mode", 0);
     s.nTp = ReadInt(path, "tp", 0);
@@ -86,10 +86,14 @@ void LoadSettings() {
     s.strVirCom = ReadString(path, "VirCom", "COM2", kShortBufferSize);
     s.szRep = ReadRepAsAnsi(path, s.szRep);
     s.szName = ReadString(path, "name", "ZELVO", kNameBufferSize);
-    g_wLangId = static_cast<unsigned short>(ReadInt(path, "langID", 1033));
+    *pLangId = static_cast<unsigned short>(ReadInt(path, "langID", 1033));
     s.szComp = ReadString(path, "comp", "", kNameBufferSize);
     s.strServerList = BuildServerList(platform::GetProgramDirectory());
-    if (s.nAppMode == 0) ReadUpdateServerSettings();
+}
+
+void LoadSettings() {
+    ReadSettingsFile(&g_appSettings, &g_bFirstRun, &g_wLangId);
+    if (g_appSettings.nAppMode == 0) ReadUpdateServerSettings();
 }
 
 void SaveSettings() {

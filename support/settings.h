@@ -59,6 +59,10 @@ std::string GetSettingsPath();
 // Reads the whole settings file into g_appSettings (missing keys take their defaults), builds
 // the server list and, when mode is 0, reads the update server settings.
 void LoadSettings();
+// The settings file's keys and the server list into *pSettings, *pFirstRun ("first") and
+// *pLangId ("langID"), leaving the process-wide record alone (the pages read the file afresh
+// on every load without disturbing the threads that use the record).
+void ReadSettingsFile(CAppSettings* pSettings, int* pFirstRun, unsigned short* pLangId);
 
 // Writes name, rep, bro, tp, server and VirCom (in this order) from g_appSettings.
 void SaveSettings();

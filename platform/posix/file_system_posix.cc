@@ -188,6 +188,19 @@ bool FileExists(const std::string& path) {
     return StatMode(path, &mode) && S_ISREG(mode);
 }
 
+bool ResolveRealPath(const std::string& path, std::string* out) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return false;
+    *out = resolved;
+    free(resolved);
+    return true;
+}
+
+std::string GetHomeDirectory() {
+    const char* szHome = std::getenv("HOME");
+    return szHome != nullptr ? szHome : "";
+}
+
 bool DirectoryExists(const std::string& path) {
     mode_t mode;
     return StatMode(path, &mode) && S_ISDIR(mode);

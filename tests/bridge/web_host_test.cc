@@ -193,4 +193,10 @@ TEST_F(WebHostTest, QuestionWaitsForTheAnswerFromThePage) {
     EXPECT_EQ(404, Status("/api/files"));  // no file dialog open: no file listing
     client->Post("/api/dialog", "{\"id\":1,\"accepted\":true}", "application/json");
     EXPECT_TRUE(answer.get());
+    // The machine code goes to the shell's copy box; the worker does not wait for it.
+    EXPECT_TRUE(host.SetClipboardText("A1B2"));
+    const auto after = Events(3);
+    ASSERT_EQ(3u, after.size());
+    EXPECT_EQ("{\"type\":\"dialog-closed\",\"id\":1}", after[1]);
+    EXPECT_EQ("{\"type\":\"clipboard\",\"text\":\"A1B2\"}", after[2]);
 }

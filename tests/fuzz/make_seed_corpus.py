@@ -301,12 +301,34 @@ TRANSFER_SEEDS = {
     "acks_nul.txt": US.join([b"okok\0!\r", b"ok\0ok!\r", b"okok!\r"]),
 }
 
+def web(path, host="127.0.0.1:8123", origin="", cookie="", token=""):
+    return "\x1f".join([path, host, origin, cookie, token]).encode()
+
+
+TOKEN = "a" * 64
+WEB_SEEDS = {
+    "page_with_cookie": web("/html/a.html", cookie="x=1; zelvo_token_8123=" + TOKEN),
+    "nested_query_token": web("/html/sub/b.js", token=TOKEN),
+    "skin": web("/Skins/Default/c.png", origin="http://127.0.0.1:8123", token=TOKEN),
+    "icon": web("/title.ico", token=TOKEN),
+    "dot_dot": web("/html/../SoftLang.ini", token=TOKEN),
+    "link_out": web("/html/out.html", token=TOKEN),
+    "link_up": web("/html/up/SoftLang.ini", token=TOKEN),
+    "link_across": web("/Skins/pages/a.html", token=TOKEN),
+    "backslash": web("/html/..\\SoftLang.ini", token=TOKEN),
+    "foreign_origin": web("/html/a.html", origin="http://evil.example", token=TOKEN),
+    "other_host": web("/html/a.html", host="localhost:8123", token=TOKEN),
+    "other_port_cookie": web("/html/a.html", cookie="zelvo_token_8124=" + TOKEN),
+}
+
+
 CORPORA = {
     "xml_document": XML_SEEDS,
     "ini_profile": INI_SEEDS,
     "string_file": STRING_SEEDS,
     "tnl_reply": TNL_SEEDS,
     "page_command": PAGE_SEEDS,
+    "web_request": WEB_SEEDS,
     "box_reply": BOX_REPLY_SEEDS,
     "discovery_reply": DISCOVERY_SEEDS,
     "network_reply": NETWORK_REPLY_SEEDS,

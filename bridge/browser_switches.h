@@ -17,8 +17,9 @@ std::vector<std::string> FlashPluginSwitches(const std::string& strProgramDir);
 
 // The command that opens the program's URL in the chosen browser (name from the name tables,
 // program path). Chromium-family browsers get app mode, strProfileDir as their user data folder,
-// "--disable-extensions", "--no-proxy-server" and the flash switches; other browsers get the
-// URL alone. ComSpec is set to the program directory followed by "/dummy_cmd.exe".
+// "--disable-extensions", "--no-proxy-server", no first-run or default-browser questions and the
+// flash switches; Firefox opens the URL in a new window; other browsers get the URL alone.
+// ComSpec is set to the program directory followed by "/dummy_cmd.exe".
 platform::CSpawnRequest BuildUiBrowserLaunch(const std::string& strBrowserName,
                                              const std::string& strBrowserPath,
                                              const std::string& strUrl,

@@ -1,6 +1,7 @@
 // The main window's engine state: which page is shown, the frontend it reports to, the
 // operations it runs, and the command worker thread. The frontend (web host, terminal) owns
-// the presentation and calls in here.
+// the presentation and calls in here: page commands through IBridgeHost, caption buttons and
+// the close command through IShellWindow.
 #pragma once
 
 #include <atomic>
@@ -9,12 +10,17 @@
 #include <string>
 #include <thread>
 
+#include "app/app_hooks.h"
 #include "bridge/bridge_host.h"
+#include "bridge/shell_window.h"
 
-class CMainFrame final : public IBridgeHost {
+class CMainFrame final : public IBridgeHost, public IShellWindow {
 public:
-    // Constructing the main window sets the command state to its start values.
-    explicit CMainFrame(const CBridgeServices& services, CWorkerTiming timing = {});
+    // Constructing the main window sets the command state to its start values. The box tools
+    // page is current until ShowStartPage. pHooks (not owned) may be null: no virtual port,
+    // no update check.
+    explicit CMainFrame(const CBridgeServices& services, CWorkerTiming timing = {},
+                        IAppHooks* pHooks = nullptr);
     ~CMainFrame();
     CMainFrame(const CMainFrame&) = delete;
     CMainFrame& operator=(const CMainFrame&) = delete;
@@ -33,10 +39,11 @@ public:
     // The clipboard, through the frontend; false without one.
     bool SetClipboardText(const std::string& text) override;
 
-    // Frontend attachment. Neither is owned; both must outlive their use here.
+    // Frontend attachment. None is owned; each must outlive its use here.
     void AttachPage(IPageSink* pPage);
     void AttachDialogs(IUserDialogs* pDialogs);
-    IUserDialogs* GetDialogs() const override { return m_pDialogs; }
+    void AttachView(IMainView* pView);
+    IUserDialogs* GetDialogs() const override { return m_pDialogs.load(); }
     const CBridgeServices& GetServices() const override { return m_services; }
     const CWorkerTiming& GetTiming() const override { return m_timing; }
 
@@ -44,8 +51,22 @@ public:
     const std::string& GetFirstPagePath() const { return m_strFirstPage; }
     const std::string& GetHomePageUrl() const { return m_strHomePage; }
     bool IsFirstPageShown() const override;
+    // The page switches of the caption buttons, without the view (the command state only).
     void ShowHomePage();
     void ShowFirstPage();
+    // The window's first view: the home page becomes current and the view shows it.
+    void ShowStartPage();
+
+    // IShellWindow (UI thread).
+    void OnCommand(int nCommandId) override;
+    void OnCloseCommand() override;
+    void OnCheckForUpdates() override;
+    std::string GetCurrentPage() const override;
+
+    // Requests any thread may make: the status bar text, and a message box by string key
+    // that waits for the user.
+    void SetStatusText(const std::string& text);
+    void ShowMessageKey(const std::string& textKey);
 
     // True while the page exists and has finished loading.
     bool IsPageReady() const override;
@@ -58,10 +79,22 @@ public:
     bool WaitMs(unsigned nMs) override;
 
 private:
+    // Makes the view show the page: a reload ignoring the cache when it shows it already.
+    void ShowInView(const std::string& page);
+    void OpenSettingsPage();
+    void ShowAboutBox();
+    // The close rules; false when the user kept the window open.
+    bool Close();
+
     CBridgeServices m_services;
     CWorkerTiming m_timing;
     std::atomic<IPageSink*> m_pPage{nullptr};
-    IUserDialogs* m_pDialogs = nullptr;
+    std::atomic<IUserDialogs*> m_pDialogs{nullptr};
+    IMainView* m_pView = nullptr;
+    IAppHooks* m_pHooks;
+    CNoAppHooks m_noHooks;
+    bool m_bViewShowsPage = false;
+    std::string m_strViewUrl;  // what the view was last told to show
     std::string m_strFirstPage;
     std::string m_strHomePage;
     std::atomic<bool> m_bFirstPageShown{true};
@@ -73,3 +106,6 @@ private:
 
 // The home page address: attribute URL2 of KorixSet/BaseSet in html/Default.xml.
 std::string ReadHomePageUrl();
+
+// What the about box shows, from the settings, the release log and the build date.
+CAboutInfo MakeAboutInfo();

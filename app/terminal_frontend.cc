@@ -76,10 +76,11 @@ std::string DecodeArgument(std::string arg) {
 }
 
 const char kHelp[] =
-    "Commands: <number> [argument]  page command (\\x02 in an argument is the field separator)\n"
-    "          home | first          switch between the home page and the box tools page\n"
-    "          state                 show the pending command and link\n"
-    "          quit                  leave\n";
+    "Commands: <number> [argument]     page command (\\x02 in an argument is the field separator)\n"
+    "          home | first             switch between the home page and the box tools page\n"
+    "          settings | about | close the other caption buttons and the close button\n"
+    "          state                    show the pending command and link\n"
+    "          quit                     leave\n";
 
 }  // namespace
 
@@ -134,8 +135,17 @@ bool CTerminalFrontend::SetClipboardText(const std::string& text) {
 }
 
 void CTerminalFrontend::HandleLine(CMainFrame& frame, const std::string& line) {
-    if (line == "home") return frame.ShowHomePage();
-    if (line == "first") return frame.ShowFirstPage();
+    static const struct {
+        const char* szLine;
+        int nCommand;
+    } kButtons[] = {{"home", kCmdShowHomePage},
+                    {"first", kCmdShowFirstPage},
+                    {"settings", kCmdSettingsPage},
+                    {"about", kCmdAboutBox}};
+    for (const auto& button : kButtons) {
+        if (line == button.szLine) return frame.OnCommand(button.nCommand);
+    }
+    if (line == "close") return frame.OnCloseCommand();
     if (line == "help") return Print(kHelp);
     if (line == "state") {
         std::lock_guard<std::recursive_mutex> lock(g_hCmdMutex);
@@ -151,7 +161,7 @@ void CTerminalFrontend::HandleLine(CMainFrame& frame, const std::string& line) {
 int CTerminalFrontend::Run(CMainFrame& frame) {
     Print(kHelp);
     std::string line;
-    while (std::getline(m_in, line)) {
+    while (!m_bClosed && std::getline(m_in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line == "quit") break;
         if (!line.empty()) HandleLine(frame, line);
@@ -160,3 +170,12 @@ int CTerminalFrontend::Run(CMainFrame& frame) {
 }
 
 void CTerminalFrontend::ShowStatusText(const std::string& text) { Print("[status] " + text); }
+
+void CTerminalFrontend::ShowUrl(const std::string& url, bool bReload) {
+    Print(std::string(bReload ? "[reload] " : "[show] ") + url);
+}
+
+void CTerminalFrontend::ShowAboutBox(const CAboutInfo& info) {
+    Print("[about] " + info.strName + " " + info.strVersion + " " + info.strBuild +
+          (info.bReduced ? "" : " " + info.strCompany));
+}

@@ -1,5 +1,6 @@
-// The terminal frontend: page commands typed (or piped) as lines, page script shown as text.
-// Useful for scripting and for trying the engine without a browser.
+// The terminal frontend: page commands and caption buttons typed (or piped) as lines, page
+// script, the view and the dialogs shown as text. Useful for scripting and for trying the engine
+// without a browser.
 #pragma once
 
 #include <iosfwd>
@@ -10,7 +11,7 @@
 
 class CMainFrame;
 
-class CTerminalFrontend : public IPageSink, public IUserDialogs {
+class CTerminalFrontend : public IPageSink, public IUserDialogs, public IMainView {
 public:
     // bAssumeYes answers every question with Yes.
     CTerminalFrontend(std::istream& in, std::ostream& out, bool bAssumeYes);
@@ -23,8 +24,12 @@ public:
     bool ChooseFile(const CFileDialogRequest& request, std::string* path) override;
     bool SetClipboardText(const std::string& text) override;
     void ShowStatusText(const std::string& text) override;
+    void ShowUrl(const std::string& url, bool bReload) override;
+    void ShowAboutBox(const CAboutInfo& info) override;
+    void CloseWindow() override { m_bClosed = true; }
 
-    // Reads command lines until "quit" or the end of input. Returns the exit code.
+    // Reads command lines until "quit", the window's close or the end of input. Returns the
+    // exit code.
     int Run(CMainFrame& frame);
 
 private:
@@ -35,6 +40,7 @@ private:
     std::istream& m_in;
     std::ostream& m_out;
     bool m_bAssumeYes;
+    bool m_bClosed = false;
     std::mutex m_mutex;  // one writer and one reader of the terminal at a time
 };
 

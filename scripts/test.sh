@@ -8,6 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 echo "== normal build"
 "$root/scripts/build.sh" "$root/build" -DZELVO_BUILD_TESTS=ON
 (cd "$root/build" && ctest --output-on-failure --no-tests=error -j2 --timeout 300)
+echo "== browser tests"
+"$root/tests/browser/run.sh" "$root/build"
 
 echo "== sanitizer build"
 "$root/scripts/build.sh" "$root/build-asan" -DZELVO_BUILD_TESTS=ON -DZELVO_SANITIZE=ON

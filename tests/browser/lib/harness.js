@@ -1,0 +1,103 @@
+'use strict';
+// What the browser tests share: the program and box that run.sh started, a headless Debian
+// chromium that loads nothing outside 127.0.0.1, the program's texts, and plain HTTP requests
+// that bypass the browser.
+const fs = require('node:fs');
+const http = require('node:http');
+const os = require('node:os');
+const path = require('node:path');
+const { chromium } = require('playwright-core');
+
+// Generous: the worker starts some seconds after the window and then passes every 200 ms.
+const WAIT_MS = 30000;
+
+function fromRunner(name) {
+  const value = process.env[name];
+  if (!value) throw new Error(name + ' is not set; start the tests with tests/browser/run.sh');
+  return value;
+}
+
+const url = new URL(fromRunner('ZELVO_URL'));
+const target = {
+  url: url.href,
+  port: Number(url.port),
+  token: url.searchParams.get('token'),
+  programDir: fromRunner('ZELVO_PROGRAM_DIR'),
+  box: {
+    address: fromRunner('ZELVO_BOX_ADDRESS'),
+    type: fromRunner('ZELVO_BOX_TYPE'),
+    serial: fromRunner('ZELVO_BOX_SERIAL'),
+    mode: fromRunner('ZELVO_BOX_MODE'),
+  },
+};
+
+function programFile(name) { return path.join(target.programDir, name); }
+
+// One key of the program's settings file (the [HMI] section is the only one).
+function setting(key) {
+  const match = fs.readFileSync(programFile('SoftLang.ini'), 'utf8').match(new RegExp('^' + key + '=(.*)$', 'm'));
+  return match ? match[1].trim() : '';
+}
+
+// The texts of a string file as the pages read them: the first "=" splits, a "#" starts a
+// comment, the first definition wins, and "replaceBox" is the brand's product word.
+function texts(lang = 'en') {
+  const word = setting('rep') || 'box';
+  const table = {};
+  const source = fs.readFileSync(programFile(`html/i18n/strings_${lang}.properties`), 'utf8');
+  for (let line of source.split('\n')) {
+    line = line.replace(/\r$/, '').replace(/#.*/, '');
+    const eq = line.indexOf('=');
+    if (eq <= 0) continue;
+    const key = line.slice(0, eq);
+    if (!(key in table)) table[key] = line.slice(eq + 1).split('replaceBox').join(word);
+  }
+  return table;
+}
+
+// A fresh profile each time; requests to any host but 127.0.0.1 are aborted and kept in
+// `blocked`, so that a test can say that none were made.
+async function launchBrowser() {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zelvo-chromium-'));
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: ['--no-sandbox', '--disable-background-networking', '--disable-component-update',
+      '--disable-sync', '--no-first-run'],
+  });
+  const blocked = [];
+  await context.route('**/*', (route) => {
+    const request = route.request();
+    if (new URL(request.url()).hostname === '127.0.0.1') return route.continue();
+    blocked.push(request.url());
+    return route.abort('blockedbyclient');
+  });
+  context.setDefaultTimeout(WAIT_MS);
+  const page = context.pages()[0] || await context.newPage();
+  return {
+    context, page, blocked,
+    async close() {
+      await context.close();
+      fs.rmSync(profile, { recursive: true, force: true });
+    },
+  };
+}
+
+// A request straight to the host, path sent as written (no normalising of "..").
+function request(urlPath, { method = 'GET', headers = {}, body } = {}) {
+  return new Promise((resolve, reject) => {
+    const req = http.request({
+      host: '127.0.0.1', port: target.port, path: urlPath, method,
+      headers: { Host: `127.0.0.1:${target.port}`, ...headers },
+    }, (res) => {
+      const chunks = [];
+      res.on('data', (c) => chunks.push(c));
+      res.on('end', () => resolve({ status: res.statusCode, headers: res.headers,
+        body: Buffer.concat(chunks).toString('utf8') }));
+    });
+    req.on('error', reject);
+    req.end(body);
+  });
+}
+
+module.exports = { WAIT_MS, target, programFile, setting, texts, launchBrowser, request };

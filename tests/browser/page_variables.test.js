@@ -1,0 +1,57 @@
+'use strict';
+// What /app.js gives the box tools page: the native call and the page variables, read from the
+// program directory when the page loads.
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const { test } = require('node:test');
+const { target, programFile, launchBrowser } = require('./lib/harness');
+
+// Version text and serial port of this run, so that what the page shows can only come from
+// the files as they are now.
+function prepareProgramFiles() {
+  const log = programFile('ReleaseLog.log');
+  fs.writeFileSync(log, fs.readFileSync(log, 'utf8').replace(/Help_Ch="[^"]*"/, 'Help_Ch="Manager V7.8.9-browser"'));
+  const ini = programFile('SoftLang.ini');
+  fs.writeFileSync(ini, fs.readFileSync(ini, 'utf8').replace(/^VirCom=.*$/m, 'VirCom=COM7'));
+}
+
+test('the box tools page has the native call and the page variables', async () => {
+  prepareProgramFiles();
+  const browser = await launchBrowser();
+  try {
+    const { page } = browser;
+    await page.goto(target.url);
+    await page.waitForSelector('#btn-setup .label');
+    const frame = await (await page.waitForSelector('iframe#content')).contentFrame();
+    await page.click('#btn-setup');
+    await frame.waitForURL(/\/html\/first_page\.html$/);
+    await frame.waitForFunction(() => typeof window.myobject === 'object');
+
+    const seen = await frame.evaluate(() => {
+      const threw = (fn) => { try { fn(); return ''; } catch (e) { return e.message; } };
+      const numberError = threw(() => { myobject.myval = 3; });
+      myobject.myval = 'x';
+      return {
+        invokeType: typeof app.jsInvokeCPlusPlus,
+        version: app.jsInvokeCPlusPlus('29', ''),
+        numberError,
+        myval: myobject.myval,
+        CurVirCom, CurSoftVer, CurrentAppLang, nOem, nAppMode,
+      };
+    });
+    assert.deepEqual(seen, {
+      invokeType: 'function',
+      version: 'V7.8.9-browser',
+      numberError: 'Invalid value type',
+      myval: 'x',
+      CurVirCom: 'COM7: Virtual Serial Port',
+      CurSoftVer: '7.8.9',
+      CurrentAppLang: 'en',
+      nOem: 1,
+      nAppMode: 1,
+    });
+    assert.deepEqual(browser.blocked, []);
+  } finally {
+    await browser.close();
+  }
+});

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Browser tests: Debian's chromium, driven by playwright-core, against the real program.
+# Usage: tests/browser/run.sh BUILD_DIR
+#
+# Each test file gets a world of its own: a private program directory (a copy of the data files
+# in BUILD_DIR/bin, so that the build folder's settings are never touched), a simulated box on a
+# loopback address of its own, and `zelvo --no-browser` serving its pages on 127.0.0.1 with its
+# single-instance lock in a private runtime folder. Nothing leaves 127.0.0.0/8.
+# ZELVO_BROWSER_ONLY=NAME runs NAME.test.js alone. Chromium comes from apt when it is missing;
+# playwright-core is installed from the lock file when it is not there at the pinned version.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+[ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
+bin=$(cd "$1" && pwd)/bin
+for program in zelvo zelvo_box_sim; do
+  [ -x "$bin/$program" ] || { echo "browser tests: $bin/$program is missing" >&2; exit 2; }
+done
+
+box_type=ZELVO-4G
+box_serial=ZB-BROWSER-0042
+box_mode=1
+first_box_host=60   # the boxes live on 127.0.0.60 and up
+
+install_tools() {
+  if [ ! -x /usr/bin/chromium ]; then
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq chromium
+  fi
+  cd "$here"
+  local pinned installed
+  pinned=$(node -p "require('./package.json').dependencies['playwright-core']")
+  installed=$(node -p "try { require('./node_modules/playwright-core/package.json').version } catch (e) { '' }")
+  if [ "$pinned" != "$installed" ]; then
+    if [ -f package-lock.json ]; then npm ci --no-audit --no-fund; else npm install --no-audit --no-fund; fi
+  fi
+}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/zelvo-browser.XXXXXX")
+pids=()
+stop_all() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  pids=()
+}
+trap 'stop_all; rm -rf "$work"' EXIT
+
+# The data files of the build, without its programs, plus links that point out of html/ for
+# the host's path checks. Update checks, should one start, would go to loopback.
+make_program_dir() {
+  local dir=$1 entry
+  mkdir -p "$dir"
+  for entry in "$bin"/*; do
+    [ -f "$entry" ] && [ -x "$entry" ] && continue
+    cp -a "$entry" "$dir/"
+  done
+  ln -s ../SoftLang.ini "$dir/html/outside.ini"
+  ln -s .. "$dir/html/up"
+  sed -i -e 's|^reqUrl=.*|reqUrl=http://127.0.0.1:9/download|' \
+         -e 's|^reqServer=.*|reqServer=127.0.0.1|' "$dir/UpdateInfo.ini"
+}
+
+# Waits until FILE has a line matching PATTERN while process PID lives; prints the line.
+wait_for_line() {
+  local file=$1 pattern=$2 pid=$3 tries=0 line
+  while [ $tries -lt 300 ]; do
+    line=$(grep -m1 -E "$pattern" "$file" 2>/dev/null || true)
+    if [ -n "$line" ]; then echo "$line"; return 0; fi
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  return 1
+}
+
+# Runs one test file in its own world; the exit status is the test's.
+run_file() {
+  local file=$1 box=$2 name dir url status=0
+  name=$(basename "$file" .test.js)
+  dir="$work/$name"
+  make_program_dir "$dir/program"
+  mkdir -m 700 "$dir/runtime"
+
+  "$bin/zelvo_box_sim" --address "$box" --discovery-address 127.0.0.255 --type "$box_type" \
+    --serial "$box_serial" --mode "$box_mode" --restart-ms 1000 >"$dir/box.log" 2>&1 &
+  pids+=($!)
+  if ! wait_for_line "$dir/box.log" '^box_sim listening' "$!" >/dev/null; then
+    echo "browser tests: the simulated box on $box did not start:" >&2
+    cat "$dir/box.log" >&2
+    return 1
+  fi
+
+  XDG_RUNTIME_DIR="$dir/runtime" ZELVO_LOCAL_ADDRESSES=127.0.0.1 \
+    "$bin/zelvo" --dir "$dir/program" --port 0 --no-browser >"$dir/zelvo.out" 2>"$dir/zelvo.err" &
+  pids+=($!)
+  if ! url=$(wait_for_line "$dir/zelvo.out" '^ZELVO UI: ' "$!"); then
+    echo "browser tests: zelvo printed no address:" >&2
+    cat "$dir/zelvo.out" "$dir/zelvo.err" >&2
+    return 1
+  fi
+
+  ZELVO_URL=${url#ZELVO UI: } ZELVO_PROGRAM_DIR="$dir/program" ZELVO_BOX_ADDRESS="$box" \
+  ZELVO_BOX_TYPE="$box_type" ZELVO_BOX_SERIAL="$box_serial" ZELVO_BOX_MODE="$box_mode" \
+    timeout 600 node --test --test-reporter=spec "$file" || status=$?
+  stop_all
+  if [ $status -ne 0 ]; then
+    echo "---- zelvo's output for $name" >&2
+    cat "$dir/zelvo.out" "$dir/zelvo.err" >&2
+  fi
+  return $status
+}
+
+install_tools
+started=$(date +%s)
+failed=()
+host=$first_box_host
+for file in "$here"/${ZELVO_BROWSER_ONLY:-*}.test.js; do
+  echo "== browser: $(basename "$file")"
+  run_file "$file" "127.0.0.$host" || failed+=("$(basename "$file")")
+  host=$((host + 1))
+done
+echo "browser tests took $(($(date +%s) - started)) s"
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "browser tests failed: ${failed[*]}" >&2
+  exit 1
+fi

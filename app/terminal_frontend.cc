@@ -105,9 +105,43 @@ void CTerminalFrontend::Print(const std::string& line) {
 }
 
 bool CTerminalFrontend::Ask(const std::string& prompt, std::string* answer) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_out << prompt << std::flush;
-    return static_cast<bool>(std::getline(m_in, *answer));
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_out << prompt << std::flush;
+    }
+    std::unique_lock<std::mutex> lock(m_questionMutex);
+    if (std::this_thread::get_id() == m_reader || m_reader == std::thread::id()) {
+        lock.unlock();  // the reader itself asks (a file dialog of a command): read here
+        return static_cast<bool>(std::getline(m_in, *answer));
+    }
+    m_answered.wait(lock, [this] { return !m_bQuestionOpen && !m_answer; });  // one at a time
+    if (m_bInputEnded) return false;
+    m_bQuestionOpen = true;
+    m_answered.wait(lock, [this] { return m_answer.has_value() || m_bInputEnded; });
+    m_bQuestionOpen = false;
+    const bool bAnswered = m_answer.has_value();
+    if (bAnswered) *answer = *m_answer;
+    m_answer.reset();
+    m_answered.notify_all();
+    return bAnswered;
+}
+
+bool CTerminalFrontend::AnswerOpenQuestion(const std::string& line) {
+    {
+        std::lock_guard<std::mutex> lock(m_questionMutex);
+        if (!m_bQuestionOpen || m_answer) return false;
+        m_answer = line;
+    }
+    m_answered.notify_all();
+    return true;
+}
+
+void CTerminalFrontend::EndInput() {
+    {
+        std::lock_guard<std::mutex> lock(m_questionMutex);
+        m_bInputEnded = true;
+    }
+    m_answered.notify_all();
 }
 
 void CTerminalFrontend::ExecuteScript(const std::string& script, const std::string&, int) {
@@ -154,18 +188,27 @@ void CTerminalFrontend::HandleLine(CMainFrame& frame, const std::string& line) {
     }
     const size_t space = line.find(' ');
     const std::string number = line.substr(0, space);
+    if (number.find_first_not_of("+-0123456789") != std::string::npos) {
+        return Print("unknown input: " + line + " (type help)");
+    }
     const std::string argument = space == std::string::npos ? "" : line.substr(space + 1);
     frame.DispatchCommand(number, DecodeArgument(argument));
 }
 
 int CTerminalFrontend::Run(CMainFrame& frame) {
     Print(kHelp);
+    {
+        std::lock_guard<std::mutex> lock(m_questionMutex);
+        m_reader = std::this_thread::get_id();
+    }
     std::string line;
     while (!m_bClosed && std::getline(m_in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (AnswerOpenQuestion(line)) continue;
         if (line == "quit") break;
         if (!line.empty()) HandleLine(frame, line);
     }
+    EndInput();
     return 0;
 }
 

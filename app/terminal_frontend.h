@@ -3,9 +3,13 @@
 // without a browser.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <iosfwd>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "bridge/frontend.h"
 
@@ -35,13 +39,24 @@ public:
 private:
     void Print(const std::string& line);
     bool Ask(const std::string& prompt, std::string* answer);
+    // Hands an input line to the question another thread is waiting on; false when none is.
+    bool AnswerOpenQuestion(const std::string& line);
+    void EndInput();
     void HandleLine(CMainFrame& frame, const std::string& line);
 
     std::istream& m_in;
     std::ostream& m_out;
     bool m_bAssumeYes;
-    bool m_bClosed = false;
-    std::mutex m_mutex;  // one writer and one reader of the terminal at a time
+    std::atomic<bool> m_bClosed{false};
+    std::mutex m_mutex;  // one writer of the terminal at a time
+    // Only the thread in Run reads the input; a question from another thread takes the next line
+    // that Run reads.
+    std::thread::id m_reader;
+    std::mutex m_questionMutex;
+    std::condition_variable m_answered;
+    bool m_bQuestionOpen = false;
+    bool m_bInputEnded = false;
+    std::optional<std::string> m_answer;
 };
 
 // The text inside AddText("...") with its script escapes undone; false for other scripts.

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "app/main_frame.h"
 #include "bridge/command_state.h"
@@ -67,3 +70,79 @@ TEST(TerminalFrontendTest, QuestionsAreAnsweredOnTheTerminalOrByTheYesOption) {
 }
 
 }  // namespace
+
+// Input that arrives line by line, as a person types it.
+class CTypedInput : public std::streambuf {
+public:
+    void Type(const std::string& text) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pending += text;
+        m_typed.notify_all();
+    }
+
+protected:
+    int_type underflow() override {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_typed.wait(lock, [this] { return !m_pending.empty(); });
+        m_current.swap(m_pending);
+        m_pending.clear();
+        setg(m_current.data(), m_current.data(), m_current.data() + m_current.size());
+        return traits_type::to_int_type(m_current[0]);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_typed;
+    std::string m_pending;
+    std::string m_current;
+};
+
+// Output that another thread may read while the terminal writes.
+class CSharedOutput : public std::streambuf {
+public:
+    std::string Text() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_text;
+    }
+    bool Shows(const std::string& part) { return Text().find(part) != std::string::npos; }
+
+protected:
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_text.append(s, static_cast<size_t>(n));
+        return n;
+    }
+    int_type overflow(int_type c) override {
+        if (c != traits_type::eof()) xsputn(reinterpret_cast<const char*>(&c), 1);
+        return c;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::string m_text;
+};
+
+TEST(TerminalFrontendTest, WorkerQuestionTakesTheNextTypedLineNotACommand) {
+    CTempProgramDir dir;
+    CFakeBoxServices box;
+    CMainFrame frame(box.Services());
+    CTypedInput typed;
+    std::istream in(&typed);
+    CSharedOutput shared;
+    std::ostream out(&shared);
+    CTerminalFrontend terminal(in, out, false);
+    std::thread reader([&] { terminal.Run(frame); });
+    typed.Type("state\n");
+    // Once the reader has taken "state" it waits for the next line; a question from the worker
+    // thread is then open before "y" arrives.
+    while (!shared.Shows("pending")) std::this_thread::yield();
+    std::thread worker([&] {
+        EXPECT_TRUE(terminal.ShowMessageBox("Update?", "Notice", MessageBoxStyle::kYesNo, 1033));
+    });
+    while (!shared.Shows("(y/n)")) std::this_thread::yield();
+    typed.Type("y\n");
+    worker.join();
+    typed.Type("quit\n");
+    reader.join();
+    EXPECT_FALSE(shared.Shows("unknown input"));  // "y" was no page command
+}

@@ -12,9 +12,9 @@ namespace {
 
 const char kSection[] = "HMI";
 const char kUpdateSection[] = "ORVAN";
-// The maker's download page and update host.
-const char kDefaultReqUrl[] = "https://www.zelvo.com/download";
-const char kDefaultReqServer[] = "update.zelvo.com";
+// The update host and its download page: this machine until a deployment names its own.
+const char kDefaultReqUrl[] = "http://127.0.0.1/download";
+const char kDefaultReqServer[] = "127.0.0.1";
 const size_t kReqUrlBufferSize = 64;
 const size_t kReqServerBufferSize = 32;
 const size_t kReqPathBufferSize = 64;

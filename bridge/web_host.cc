@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <map>
 #include <cjson/cJSON.h>
 #include <cstdio>
 #include <cstdlib>
@@ -323,7 +324,11 @@ void CWebHostImpl::ServeEvents(const httplib::Request& req, httplib::Response& r
 
 void CWebHostImpl::ServeState(httplib::Response& res) {
     CJson texts;
-    for (const char* key : kShellTextKeys) texts.Str(key, GetLocalizedString(key));
+    const std::map<std::string, std::string> table = LoadStringTable();
+    for (const char* key : kShellTextKeys) {
+        auto it = table.find(key);
+        texts.Str(key, it != table.end() ? it->second : "");
+    }
     const std::string titleIcon =
         platform::FileExists(platform::JoinPath(m_strProgramDir, "title.ico")) ? "/title.ico"
         : g_appSettings.nOem == 0 ? "/logo.ico"

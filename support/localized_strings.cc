@@ -61,14 +61,18 @@ std::string GetStringFilePath(const std::string& lang) {
     return platform::JoinPath(strDir, "strings_" + lang + ".properties");
 }
 
-std::string GetLocalizedString(const std::string& key) {
-    // The settings may change between lookups; take one copy of each for this lookup.
+std::map<std::string, std::string> LoadStringTable() {
+    // The settings may change between lookups; take one copy of each for this load.
     const std::string strLang = g_appSettings.szLang;
     const std::string strRep = g_appSettings.szRep;
     std::string strPath = GetStringFilePath(strLang);
     std::string strText;
     if (strPath.empty() || !platform::ReadFileBytes(strPath, &strText)) return {};
-    std::map<std::string, std::string> table = ParseStringTable(strText, strRep);
+    return ParseStringTable(strText, strRep);
+}
+
+std::string GetLocalizedString(const std::string& key) {
+    const std::map<std::string, std::string> table = LoadStringTable();
     auto it = table.find(key);
     return it == table.end() ? std::string() : it->second;
 }

@@ -21,3 +21,5 @@ std::string GetStringFilePath(const std::string& lang);
 // Value of the key in the current language's file (read again on every call), or empty when
 // the file or the key is missing. Uses the program directory and the lang and rep settings.
 std::string GetLocalizedString(const std::string& key);
+// The whole table of the current language's file, for callers that need many texts at once.
+std::map<std::string, std::string> LoadStringTable();

@@ -4,6 +4,7 @@
 // The steps build on each other; after a failed one the rest are skipped.
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
+const path = require('node:path');
 const { after, before, describe, it } = require('node:test');
 const { target, programFile, setting, texts, launchBrowser } = require('./lib/harness');
 
@@ -132,6 +133,36 @@ describe('box tools in the browser', () => {
     await frame.waitForFunction(() => document.getElementById('cfg-Ethernet-Ip').value === '10.1.2.3');
     assert.equal(await frame.isChecked('#cfg-Ethernet-Dhcp'), false);
     assert.equal(await text('#config-note'), T.cfg_loaded);
+  });
+
+  step('the cloud project dialogs browse the home folder with their filter and extension', async () => {
+    const home = process.env.ZELVO_HOME_DIR;
+    fs.mkdirSync(path.join(home, 'projects'));
+    fs.writeFileSync(path.join(home, 'old.zcpj'), 'x');
+    fs.writeFileSync(path.join(home, 'notes.txt'), 'x');
+    // Open: only an existing file will do; Cancel leaves everything as it was.
+    const nBefore = (await lines()).length;
+    await frame.click('#btn-project-down');
+    await page.waitForSelector('#file-dialog #file-list .file');
+    assert.deepEqual(await page.$$eval('#file-list > div', (ds) => ds.map((d) => d.textContent)),
+      ['old.zcpj', 'projects']);
+    await page.fill('#file-name', 'missing');
+    await page.click('#file-ok');
+    await page.waitForFunction((note) => document.getElementById('file-note').textContent === note,
+      T.file_not_found);
+    await page.click(`#file-dialog button:text-is("${T.cancel}")`);
+    await page.waitForSelector('#file-dialog', { state: 'detached' });
+    // Save: into a folder chosen in the list, the name without extension gets ".zcpj".
+    await frame.click('#btn-project-up');
+    await page.waitForSelector('#file-dialog #file-list .dir');
+    await page.click('#file-list .dir');
+    await page.waitForFunction(() => document.getElementById('file-dir').textContent.endsWith('/projects'));
+    await page.fill('#file-name', 'backup');
+    await page.click('#file-ok');
+    await page.waitForSelector('#file-dialog', { state: 'detached' });
+    await frame.waitForFunction(([n, done]) => [...document.querySelectorAll('#messages > *')]
+      .slice(n).some((e) => e.textContent === done), [nBefore, T.upload_config_success]);
+    assert.ok(fs.statSync(path.join(home, 'projects', 'backup.zcpj')).size > 0);
   });
 
   step('the firmware question answered No leaves the box as it is', async () => {

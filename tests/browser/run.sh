@@ -92,7 +92,9 @@ run_file() {
     return 1
   fi
 
-  XDG_RUNTIME_DIR="$dir/runtime" ZELVO_LOCAL_ADDRESSES=127.0.0.1 \
+  # The file dialogs start in the home folder: give the program one of its own.
+  mkdir -p "$dir/home"
+  HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" ZELVO_LOCAL_ADDRESSES=127.0.0.1 \
     "$bin/zelvo" --dir "$dir/program" --port 0 --no-browser >"$dir/zelvo.out" 2>"$dir/zelvo.err" &
   pids+=($!)
   if ! url=$(wait_for_line "$dir/zelvo.out" '^ZELVO UI: ' "$!"); then
@@ -101,7 +103,8 @@ run_file() {
     return 1
   fi
 
-  ZELVO_URL=${url#ZELVO UI: } ZELVO_PROGRAM_DIR="$dir/program" ZELVO_BOX_ADDRESS="$box" \
+  ZELVO_URL=${url#ZELVO UI: } ZELVO_PROGRAM_DIR="$dir/program" ZELVO_HOME_DIR="$dir/home" \
+  ZELVO_BOX_ADDRESS="$box" \
   ZELVO_BOX_TYPE="$box_type" ZELVO_BOX_SERIAL="$box_serial" ZELVO_BOX_MODE="$box_mode" \
     timeout 600 node --test --test-reporter=spec "$file" || status=$?
   stop_all

@@ -55,3 +55,36 @@ test('the box tools page has the native call and the page variables', async () =
     await browser.close();
   }
 });
+
+test('pop-ups go to the browser of the bro setting, the address as one argument', async () => {
+  const browser = await launchBrowser();
+  try {
+    const { page } = browser;
+    await page.goto(target.url);
+    await page.waitForSelector('#btn-setup .label');
+    const frame = await (await page.waitForSelector('iframe#content')).contentFrame();
+    await page.click('#btn-setup');
+    await frame.waitForURL(/\/html\/first_page\.html$/);
+    const address = 'http://127.0.0.1:9/popup?a=1&b=two words;touch /tmp/x';
+    const link = 'http://127.0.0.1:9/link';
+    const opened = await frame.evaluate(([a, l]) => {
+      const w = window.open(a);
+      const anchor = Object.assign(document.createElement('a'), { href: l, target: '_blank' });
+      document.body.appendChild(anchor);
+      anchor.click();
+      return w;
+    }, [address, link]);
+    assert.equal(opened, null);
+    // Each address is one argument, one line; the two programs may finish in either order.
+    const log = process.env.ZELVO_POPUP_LOG;
+    const written = () => (fs.existsSync(log) ? fs.readFileSync(log, 'utf8').split('\n').filter(Boolean).sort() : []);
+    for (let i = 0; i < 100 && written().length < 2; i++) {
+      await new Promise((resolve) => setTimeout(resolve, 100));
+    }
+    assert.deepEqual(written(), [new URL(address).href, link].sort());
+    assert.equal(browser.context.pages().length, 1);
+    assert.deepEqual(browser.blocked, []);
+  } finally {
+    await browser.close();
+  }
+});

@@ -92,9 +92,15 @@ run_file() {
     return 1
   fi
 
-  # The file dialogs start in the home folder: give the program one of its own.
-  mkdir -p "$dir/home"
+  # The file dialogs start in the home folder: give the program one of its own. Pop-ups go to
+  # the browser of the "bro" setting: a stand-in "firefox" that only writes down its arguments,
+  # found on PATH, with no desktop entries of the machine in the way.
+  mkdir -p "$dir/home" "$dir/bin" "$dir/xdg"
+  printf '#!/bin/sh\nprintf "%%s\\n" "$@" >> "%s"\n' "$dir/popups.log" >"$dir/bin/firefox"
+  chmod +x "$dir/bin/firefox"
+  sed -i 's/^bro=.*/bro=Firefox/' "$dir/program/SoftLang.ini"
   HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" ZELVO_LOCAL_ADDRESSES=127.0.0.1 \
+  PATH="$dir/bin:$PATH" XDG_DATA_HOME="$dir/xdg" XDG_DATA_DIRS="$dir/xdg" \
     "$bin/zelvo" --dir "$dir/program" --port 0 --no-browser >"$dir/zelvo.out" 2>"$dir/zelvo.err" &
   pids+=($!)
   if ! url=$(wait_for_line "$dir/zelvo.out" '^ZELVO UI: ' "$!"); then
@@ -104,6 +110,7 @@ run_file() {
   fi
 
   ZELVO_URL=${url#ZELVO UI: } ZELVO_PROGRAM_DIR="$dir/program" ZELVO_HOME_DIR="$dir/home" \
+  ZELVO_POPUP_LOG="$dir/popups.log" \
   ZELVO_BOX_ADDRESS="$box" \
   ZELVO_BOX_TYPE="$box_type" ZELVO_BOX_SERIAL="$box_serial" ZELVO_BOX_MODE="$box_mode" \
     timeout 600 node --test --test-reporter=spec "$file" || status=$?

@@ -15,16 +15,21 @@ function prepareProgramFiles() {
   fs.writeFileSync(ini, fs.readFileSync(ini, 'utf8').replace(/^VirCom=.*$/m, 'VirCom=COM7'));
 }
 
+// The shell with the box tools page in its frame.
+async function openToolsPage(page) {
+  await page.goto(target.url);
+  await page.waitForSelector('#btn-setup .label');
+  const frame = await (await page.waitForSelector('iframe#content')).contentFrame();
+  await page.click('#btn-setup');
+  await frame.waitForURL(/\/html\/first_page\.html$/);
+  return frame;
+}
+
 test('the box tools page has the native call and the page variables', async () => {
   prepareProgramFiles();
   const browser = await launchBrowser();
   try {
-    const { page } = browser;
-    await page.goto(target.url);
-    await page.waitForSelector('#btn-setup .label');
-    const frame = await (await page.waitForSelector('iframe#content')).contentFrame();
-    await page.click('#btn-setup');
-    await frame.waitForURL(/\/html\/first_page\.html$/);
+    const frame = await openToolsPage(browser.page);
     await frame.waitForFunction(() => typeof window.myobject === 'object');
 
     const seen = await frame.evaluate(() => {
@@ -59,12 +64,7 @@ test('the box tools page has the native call and the page variables', async () =
 test('pop-ups go to the browser of the bro setting, the address as one argument', async () => {
   const browser = await launchBrowser();
   try {
-    const { page } = browser;
-    await page.goto(target.url);
-    await page.waitForSelector('#btn-setup .label');
-    const frame = await (await page.waitForSelector('iframe#content')).contentFrame();
-    await page.click('#btn-setup');
-    await frame.waitForURL(/\/html\/first_page\.html$/);
+    const frame = await openToolsPage(browser.page);
     const address = 'http://127.0.0.1:9/popup?a=1&b=two words;touch /tmp/x';
     const link = 'http://127.0.0.1:9/link';
     const opened = await frame.evaluate(([a, l]) => {

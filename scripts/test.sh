@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: once in a normal build, once under the address and
+# Builds everything and runs every test: once in a normal build, followed by the browser tests
+# (chromium and playwright-core, installed when missing), once under the address and
 # undefined-behaviour sanitizers; then, when clang is there, runs every fuzz target briefly.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -6,7 +6,8 @@
 # in BUILD_DIR/bin, so that the build folder's settings are never touched), a simulated box on a
 # loopback address of its own, and `zelvo --no-browser` serving its pages on 127.0.0.1 with its
 # single-instance lock in a private runtime folder. Nothing leaves 127.0.0.0/8.
-# ZELVO_BROWSER_ONLY=NAME runs NAME.test.js alone. Chromium comes from apt when it is missing;
+# ZELVO_BROWSER_ONLY=NAME runs NAME.test.js alone. Chromium (and Node.js with npm) come from apt
+# when they are missing;
 # playwright-core is installed from the lock file when it is not there at the pinned version.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,11 +23,15 @@ box_mode=1
 first_box_host=60   # the boxes live on 127.0.0.60 and up
 
 install_tools() {
-  if [ ! -x /usr/bin/chromium ]; then
+  local missing=()
+  [ -x /usr/bin/chromium ] || missing+=(chromium)
+  command -v node >/dev/null 2>&1 || missing+=(nodejs)
+  command -v npm >/dev/null 2>&1 || missing+=(npm)
+  if [ ${#missing[@]} -gt 0 ]; then
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq chromium
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
   fi
   cd "$here"
   local pinned installed

@@ -246,7 +246,7 @@ void CWebHostImpl::Route() {
     using httplib::Request;
     using httplib::Response;
     m_server.Get("/", [this](const Request& req, Response& res) { ServeEntry(req, res); });
-    m_server.Get("/app.js", [this](const Request&, Response& res) {
+    m_server.Get("/app.js", [](const Request&, Response& res) {
         SetNoStore(res);
         res.set_content(BuildAppScript(ReadPageContext(g_appSettings.tzInfo.strStandardName)),
                         "application/javascript; charset=utf-8");

@@ -7,6 +7,7 @@
 #include "platform/file_system.h"
 #include "platform/program_dir.h"
 #include "support/xml_document.h"
+#include "support/xml_markup.h"
 
 namespace {
 
@@ -61,10 +62,6 @@ std::string_view ProductTag(std::string_view version) {
     if (nTag == std::string_view::npos) return {};
     const std::string_view tag = version.substr(nTag + kProductTag.size());
     return tag.substr(0, tag.find(' '));
-}
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 bool IsDigit(char c) {
@@ -150,8 +147,8 @@ bool IsNewerVersion(std::string_view listVersion, std::string_view boxVersion) {
 }
 
 std::string FindVersionLine(std::string_view report, std::string_view key) {
-    const auto match = std::search(report.begin(), report.end(), key.begin(), key.end(),
-                                   [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
+    const auto sameLetter = [](char a, char b) { return xml::LowerAscii(a) == xml::LowerAscii(b); };
+    const auto match = std::search(report.begin(), report.end(), key.begin(), key.end(), sameLetter);
     if (match == report.end() && !key.empty()) return "";
     const std::string_view rest = report.substr(static_cast<size_t>(match - report.begin()));
     const std::string_view line = rest.substr(0, rest.find_first_of("\r\n"));

@@ -5,23 +5,16 @@
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "support/xml_markup.h"
 
 namespace {
 
 constexpr std::string_view kFlashMarker = "pepflashplayer32";
 
-std::string LowerCase(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
 // Chrome and the browsers built on Chromium understand its switches and app mode.
 bool IsChromiumFamily(const std::string& strName, const std::string& strPath) {
     if (strName == "Chrome" || strName == "Edge" || strName == "Opera") return true;
-    const std::string file = LowerCase(platform::FileNameOf(strPath));
+    const std::string file = xml::ToLowerAscii(platform::FileNameOf(strPath));
     for (std::string_view key : {"chrom", "edge", "opera", "brave", "vivaldi"}) {
         if (file.find(key) != std::string::npos) return true;
     }
@@ -30,7 +23,7 @@ bool IsChromiumFamily(const std::string& strName, const std::string& strPath) {
 
 bool IsFirefox(const std::string& strName, const std::string& strPath) {
     return strName == "Firefox" ||
-           LowerCase(platform::FileNameOf(strPath)).find("firefox") != std::string::npos;
+           xml::ToLowerAscii(platform::FileNameOf(strPath)).find("firefox") != std::string::npos;
 }
 
 }  // namespace

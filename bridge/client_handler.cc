@@ -1,23 +1,9 @@
 #include "bridge/client_handler.h"
 
 #include "support/browser_launch.h"
+#include "support/xml_markup.h"
 
 namespace {
-
-std::string EscapeHtml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 bool IsWebAddress(const std::string& url) {
     return url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
@@ -27,8 +13,8 @@ bool IsWebAddress(const std::string& url) {
 
 std::string MakeLoadErrorPage(const std::string& strFailedUrl, const std::string& strErrorText,
                               int nErrorCode) {
-    return "<html><body bgcolor=\"white\"><h2>Failed to load URL " + EscapeHtml(strFailedUrl) +
-           " with error " + EscapeHtml(strErrorText) + " (" + std::to_string(nErrorCode) +
+    return "<html><body bgcolor=\"white\"><h2>Failed to load URL " + xml::EscapeAttribute(strFailedUrl) +
+           " with error " + xml::EscapeAttribute(strErrorText) + " (" + std::to_string(nErrorCode) +
            ").</h2></body></html>";
 }
 

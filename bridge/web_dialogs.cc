@@ -1,31 +1,19 @@
 #include "bridge/web_dialogs.h"
 
-#include <cjson/cJSON.h>
-
-std::string MakeDialogEvent(uint64_t nId, const std::string& strDialogJson) {
-    return "{\"type\":\"dialog\",\"id\":" + std::to_string(nId) + ",\"dialog\":" + strDialogJson +
-           "}";
+// The kind is one of the board's own words, never outside text: it needs no escaping.
+std::string MakeDialogEvent(uint64_t nId, const std::string& strKind,
+                            const std::string& strDialogJson) {
+    return "{\"type\":\"dialog\",\"id\":" + std::to_string(nId) + ",\"kind\":\"" + strKind +
+           "\",\"dialog\":" + strDialogJson + "}";
 }
 
-namespace {
-
-std::string KindOf(const std::string& strDialogJson) {
-    cJSON* root = cJSON_Parse(strDialogJson.c_str());
-    const cJSON* kind = cJSON_GetObjectItemCaseSensitive(root, "kind");
-    std::string text = cJSON_IsString(kind) ? kind->valuestring : "";
-    cJSON_Delete(root);
-    return text;
-}
-
-}  // namespace
-
-CDialogAnswer CDialogBoard::Ask(const std::string& strDialogJson) {
+CDialogAnswer CDialogBoard::Ask(const std::string& strKind, const std::string& strDialogJson) {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (m_bClosed) return {};
     const uint64_t nId = m_nNextId++;
     CQuestion& question = m_open[nId];
-    question.strEventJson = MakeDialogEvent(nId, strDialogJson);
-    question.strKind = KindOf(strDialogJson);
+    question.strEventJson = MakeDialogEvent(nId, strKind, strDialogJson);
+    question.strKind = strKind;
     m_channel.Publish(question.strEventJson);
     m_answered.wait(lock, [&] { return m_open.at(nId).bAnswered; });
     const CDialogAnswer answer = m_open.at(nId).answer;

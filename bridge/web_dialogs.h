@@ -20,14 +20,14 @@ class CDialogBoard {
 public:
     explicit CDialogBoard(CEventChannel& channel) : m_channel(channel) {}
 
-    // Publishes the question (a JSON object of the dialog's fields, with "kind") and waits for
-    // its answer. Not accepted at once when the board is closed.
-    CDialogAnswer Ask(const std::string& strDialogJson);
+    // Publishes the question (its kind, "message" or "file", and a JSON object of its fields)
+    // and waits for its answer. Not accepted at once when the board is closed.
+    CDialogAnswer Ask(const std::string& strKind, const std::string& strDialogJson);
     // Answers an open question; false when there is none with that number.
     bool Answer(uint64_t nId, const CDialogAnswer& answer);
     // The open questions as a JSON array of dialog events.
     std::string PendingJson() const;
-    // The open file dialog's request, when one is open.
+    // Whether a question of that kind is open.
     bool HasOpenDialogOfKind(const std::string& strKind) const;
     // Answers everything No / Cancel, now and from now on.
     void Close();
@@ -48,5 +48,6 @@ private:
     bool m_bClosed = false;
 };
 
-// {"type":"dialog","id":N,"dialog":<dialog>}
-std::string MakeDialogEvent(uint64_t nId, const std::string& strDialogJson);
+// {"type":"dialog","id":N,"kind":"<kind>","dialog":<dialog>}
+std::string MakeDialogEvent(uint64_t nId, const std::string& strKind,
+                            const std::string& strDialogJson);

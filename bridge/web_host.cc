@@ -152,8 +152,8 @@ public:
         std::lock_guard<std::mutex> lock(m_pageMutex);
         return !m_bPageLoaded;
     }
-    bool Ask(const std::string& dialogJson, CDialogAnswer* pAnswer) {
-        *pAnswer = m_dialogs.Ask(dialogJson);
+    bool Ask(const std::string& kind, const std::string& dialogJson, CDialogAnswer* pAnswer) {
+        *pAnswer = m_dialogs.Ask(kind, dialogJson);
         return pAnswer->bAccepted;
     }
     void ShowStatus(const std::string& text);
@@ -488,8 +488,8 @@ bool CWebHost::IsLoading() const { return m_impl->IsLoading(); }
 bool CWebHost::ShowMessageBox(const std::string& text, const std::string& caption,
                               MessageBoxStyle style, unsigned short wLangId) {
     CDialogAnswer answer;
-    return m_impl->Ask(CJson()
-                           .Str("kind", "message")
+    return m_impl->Ask("message",
+                       CJson()
                            .Str("text", text)
                            .Str("caption", caption)
                            .Bool("yesNo", style == MessageBoxStyle::kYesNo)
@@ -500,8 +500,8 @@ bool CWebHost::ShowMessageBox(const std::string& text, const std::string& captio
 
 bool CWebHost::ChooseFile(const CFileDialogRequest& request, std::string* path) {
     CDialogAnswer answer;
-    const bool bChosen = m_impl->Ask(CJson()
-                                         .Str("kind", "file")
+    const bool bChosen = m_impl->Ask("file",
+                                     CJson()
                                          .Bool("open", request.bOpen)
                                          .Str("filter", request.strFilter)
                                          .Str("defaultExt", request.strDefaultExt)

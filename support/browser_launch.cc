@@ -9,6 +9,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "support/settings.h"
+#include "support/xml_markup.h"
 
 std::vector<CBrowserEntry> g_browserList;
 std::string g_strBrowserPath;
@@ -241,11 +242,7 @@ std::string BrowserNameFromPath(const std::string& strPath) {
 }
 
 std::string BrowserNameFromHandler(const std::string& strCommand) {
-    std::string lower = strCommand;
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return NameFromTable(kHandlerNames, lower);
+    return NameFromTable(kHandlerNames, xml::ToLowerAscii(strCommand));
 }
 
 void AddBrowser(const std::string& strName, const std::string& strPath) {

@@ -14,10 +14,6 @@ bool EndsName(char c) {
            c == '?';
 }
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 size_t SkipSpaces(std::string_view text, size_t pos) {
     while (pos < text.size() && IsSpace(text[pos])) ++pos;
     return pos;
@@ -244,6 +240,10 @@ std::string EncodeCData(std::string_view text) {
     return out;
 }
 
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -257,6 +257,12 @@ std::string ToUpperAscii(std::string_view text) {
     for (char& c : out) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
+    return out;
+}
+
+std::string ToLowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = LowerAscii(c);
     return out;
 }
 

@@ -55,8 +55,11 @@ std::string EscapeText(std::string_view text);
 // Content as CDATA sections; each "]]>" inside is split across two sections.
 std::string EncodeCData(std::string_view text);
 
+// Letter case of ASCII letters only; other bytes (UTF-8 included) stay as they are.
+char LowerAscii(char c);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 std::string ToUpperAscii(std::string_view text);
+std::string ToLowerAscii(std::string_view text);
 
 // One attribute of a result element.
 struct ResultAttr {

@@ -227,7 +227,7 @@
       case 'script': runScript(ev.page, ev.script); break;
       case 'navigate': navigate(ev.url, ev.reload); break;
       case 'status': showStatus(ev.text); break;
-      case 'dialog': ev.dialog.id = ev.id; queueDialog(ev.dialog); break;
+      case 'dialog': ev.dialog.id = ev.id; ev.dialog.kind = ev.kind; queueDialog(ev.dialog); break;
       case 'dialog-closed':
         dialogs.filter(function (d) { return d.id === ev.id; }).forEach(dropDialog); break;
       case 'clipboard': queueDialog({ kind: 'clipboard', text: ev.text }); break;

@@ -29,6 +29,7 @@
 #include "box/tcp_link.h"
 #include "platform/file_system.h"
 #include "tools/box_sim/box_sim.h"
+#include "tools/process_status.h"
 
 extern char** environ;
 
@@ -189,18 +190,6 @@ int RunThroughput(size_t nSize) {
     return best[0].bOk && best[1].bOk ? 0 : 1;
 }
 
-// Resident and peak resident memory of this process, in KiB.
-long StatusKiB(const char* szField) {
-    FILE* pFile = fopen("/proc/self/status", "r");
-    char szLine[256];
-    long nValue = -1;
-    while (pFile != nullptr && fgets(szLine, sizeof(szLine), pFile) != nullptr) {
-        if (strncmp(szLine, szField, strlen(szField)) == 0) nValue = atol(szLine + strlen(szField));
-    }
-    if (pFile != nullptr) fclose(pFile);
-    return nValue;
-}
-
 pid_t StartSimProcess(const std::string& strSim, const std::string& strAddress, size_t nSize) {
     const std::string strFile = "bench.bin=" + std::to_string(nSize);
     const char* argv[] = {strSim.c_str(), "--address", strAddress.c_str(), "--file",
@@ -227,9 +216,9 @@ int RunMemory(size_t nSize, const std::string& strSim) {
         const std::string strDir = platform::MakeTempDirectory("transfer-bench");
         CBoxChannel channel;
         channel.SetActiveLink(&link);
-        const long nIdle = StatusKiB("VmRSS:");
+        const long nIdle = ProcessStatusKiB("VmRSS:");
         const CRun upload = RunUpload(channel, platform::JoinPath(strDir, "back.bin"));
-        const long nPeak = StatusKiB("VmHWM:");
+        const long nPeak = ProcessStatusKiB("VmHWM:");
         printf("upload of %zu MiB %s in %.2f s: idle %ld KiB, peak %ld KiB, peak above idle "
                "%.1f MiB (goal under 16)\n",
                nSize >> 20, upload.bOk ? "ok" : "FAILED", upload.dWholeSeconds, nIdle, nPeak,

@@ -26,21 +26,11 @@
 #include "platform/program_dir.h"
 #include "support/settings.h"
 #include "tools/box_sim/box_sim.h"
+#include "tools/process_status.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long ResidentKiB() {
-    FILE* pFile = std::fopen("/proc/self/status", "r");
-    char szLine[256];
-    long nValue = -1;
-    while (pFile != nullptr && std::fgets(szLine, sizeof(szLine), pFile) != nullptr) {
-        if (std::strncmp(szLine, "VmRSS:", 6) == 0) nValue = std::atol(szLine + 6);
-    }
-    if (pFile != nullptr) std::fclose(pFile);
-    return nValue;
-}
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -121,7 +111,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     LoadSettings();
-    const long nBefore = ResidentKiB();
+    const long nBefore = ProcessStatusKiB("VmRSS:");
 
     CSimBox box;
     CSimBoxConfig simConfig;
@@ -175,7 +165,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    const long nIdle = ResidentKiB();
+    const long nIdle = ProcessStatusKiB("VmRSS:");
     std::printf("memory: %ld KiB resident idle with one page open; %ld KiB before the host, "
                 "%.1f MiB added\n",
                 nIdle, nBefore, static_cast<double>(nIdle - nBefore) / 1024.0);

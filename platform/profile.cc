@@ -219,6 +219,12 @@ bool IsStorable(std::string_view section, std::string_view key, std::string_view
            !hasBreak(section) && !hasBreak(key) && !hasBreak(value);
 }
 
+// The ending given to a last line that had none. After text that ends in '\r' it must be
+// "\r\n": a bare "\n" would make that '\r' part of the ending, and the value would lose it.
+std::string_view NewLineEnding(std::string_view written, std::string_view eol) {
+    return written.ends_with('\r') ? std::string_view("\r\n") : eol;
+}
+
 // The text with section/key set to value.
 std::string ApplyWrite(std::string_view text, std::string_view section, std::string_view key,
                        const std::string& value) {
@@ -240,7 +246,7 @@ std::string ApplyWrite(std::string_view text, std::string_view section, std::str
         }
         const bool bInsertHere = loc.nKeyLine == kNone && i == loc.nInsertAfter;
         const bool bFollowed = bInsertHere || (loc.nSectionLine == kNone && i + 1 == lines.size());
-        out.append(bFollowed && !IsTerminated(lines[i]) ? eol : lines[i].eol);
+        out.append(bFollowed && !IsTerminated(lines[i]) ? NewLineEnding(out, eol) : lines[i].eol);
         if (bInsertHere) out.append(key).append("=").append(value).append(eol);
     }
     if (loc.nSectionLine == kNone) {

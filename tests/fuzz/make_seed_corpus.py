@@ -96,6 +96,7 @@ INI_SEEDS = {
     "new_section.ini": ini("Fresh", "first", "0", "HMI", "bro", INI_BODY),
     "missing_file.ini": ini("HMI", "first", "1", "HMI", "oem", ""),
     "bare_cr_inside.ini": ini("A", "b", "2", "A", "c", "[A]\rb=1\r\nc=3\n"),
+    "crs_end_last_value.ini": ini("HMI", "bro", "Firefox", "HMI", "lang", "[HMI]\nlang='en'k\r\r\r"),
     "utf16_mark.ini": ini("HMI", "name", "\u4e2d", "HMI", "oem",
                           utf16le("[HMI]\r\noem=1\r\nname=a\r\n")),
     "utf8_mark.ini": ini("HMI", "oem", "7", "HMI", "name",

@@ -196,6 +196,12 @@ TEST_F(ProfileTest, EveryWriteThatSucceedsReadsBackAndKeepsTheOtherValues) {
         EXPECT_EQ(Str(c.section, c.key), "x");
         EXPECT_EQ(Str("HMI", "lang"), "en");
     }
+    // A last line whose value ends in CR keeps that CR when a key is added after it.
+    Store("[HMI]\nlang=en\r\r");
+    const std::string lang = Str("HMI", "lang");
+    ASSERT_TRUE(WriteProfileString("HMI", "name", "x", m_strPath));
+    EXPECT_EQ(Stored(), "[HMI]\nlang=en\r\r\nname=x\n");
+    EXPECT_EQ(Str("HMI", "lang"), lang);
 }
 
 TEST_F(ProfileTest, KeysThatWouldReadAsCommentsOrSectionsAreRefused) {

@@ -222,3 +222,12 @@ void CTerminalFrontend::ShowAboutBox(const CAboutInfo& info) {
     Print("[about] " + info.strName + " " + info.strVersion + " " + info.strBuild +
           (info.bReduced ? "" : " " + info.strCompany));
 }
+
+// Not shown yet: folders and forms are answered as cancelled.
+bool CTerminalFrontend::ChooseFolder(const std::string&, std::string*) {
+    return false;
+}
+
+void CTerminalFrontend::RunModalForm(IFormModel& model) {
+    model.OnFormAction(kFormCloseAction, "");
+}

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "support/user_dialogs.h"
+
 class IPageSink {
 public:
     virtual ~IPageSink() = default;
@@ -14,31 +16,6 @@ public:
                                int nStartLine) = 0;
     // True while the page is still loading; the engine waits for the page before it reports.
     virtual bool IsLoading() const = 0;
-};
-
-enum class MessageBoxStyle { kOk, kYesNo };
-
-struct CFileDialogRequest {
-    bool bOpen = true;  // open dialog, else save dialog
-    std::string strFilter;      // "Cloud Project(*.zcpj)|*.zcpj||"
-    std::string strDefaultExt;  // ".zcpj"
-    std::string strInitialName;
-    bool bFileMustExist = false;
-    bool bOverwritePrompt = false;
-    bool bHideReadOnly = false;
-};
-
-class IUserDialogs {
-public:
-    virtual ~IUserDialogs() = default;
-    // Shows a message box; returns true when the user answered OK or Yes.
-    virtual bool ShowMessageBox(const std::string& text, const std::string& caption,
-                                MessageBoxStyle style, unsigned short wLangId) = 0;
-    // Asks for a file; false when the user cancelled.
-    virtual bool ChooseFile(const CFileDialogRequest& request, std::string* path) = 0;
-    virtual bool SetClipboardText(const std::string& text) = 0;
-    // The status bar text, shown in red. Any thread; does not wait.
-    virtual void ShowStatusText(const std::string& text) = 0;
 };
 
 // What the about box shows.
@@ -61,7 +38,3 @@ public:
     // The window goes away; the main loop ends.
     virtual void CloseWindow() = 0;
 };
-
-// Shows a message box whose text and caption ("alert_title") are looked up by key.
-bool ShowLocalizedMessage(IUserDialogs& dialogs, const std::string& textKey,
-                          MessageBoxStyle style);

@@ -548,3 +548,12 @@ void CWebHost::ShowAboutBox(const CAboutInfo& info) {
 }
 
 void CWebHost::CloseWindow() { m_impl->Close(); }
+
+// Not shown yet: folders and forms are answered as cancelled.
+bool CWebHost::ChooseFolder(const std::string&, std::string*) {
+    return false;
+}
+
+void CWebHost::RunModalForm(IFormModel& model) {
+    model.OnFormAction(kFormCloseAction, "");
+}

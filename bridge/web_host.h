@@ -50,6 +50,8 @@ public:
     bool ShowMessageBox(const std::string& text, const std::string& caption,
                         MessageBoxStyle style, unsigned short wLangId) override;
     bool ChooseFile(const CFileDialogRequest& request, std::string* path) override;
+    bool ChooseFolder(const std::string& strTitle, std::string* path) override;
+    void RunModalForm(IFormModel& model) override;
     bool SetClipboardText(const std::string& text) override;
     void ShowStatusText(const std::string& text) override;
     // IMainView

@@ -1,6 +1,6 @@
 // The library's one link to the tunnel service. On Windows this is the named pipe
 // "\\server\pipe\TNL_PIPE6"; here it is the Unix-domain stream socket TNL_PIPE6 in the service's
-// run directory ($TNL_RUN_DIR, default /run/tnl). Only pipe_link_*.cc touch the OS.
+// run folder (platform::GetTunnelRunDir). Only pipe_link_*.cc touch the OS.
 #pragma once
 
 #include <cstddef>

@@ -5,23 +5,20 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "platform/tunnel_paths.h"
 #include "tnl/pipe_link.h"
 
 namespace tnl {
 
 namespace {
 
-constexpr const char* kRunDirVariable = "TNL_RUN_DIR";
-constexpr const char* kDefaultRunDir = "/run/tnl";
 constexpr const char* kPipeName = "TNL_PIPE6";
 
 // The socket path for a server name; false for another machine, which is out of reach here
 // (the service is only ever local).
 bool SocketPath(const std::string& server, std::string* path) {
     if (server != ".") return false;
-    const char* szRunDir = getenv(kRunDirVariable);
-    *path = std::string(szRunDir != nullptr && *szRunDir != 0 ? szRunDir : kDefaultRunDir) + "/" +
-            kPipeName;
+    *path = platform::GetTunnelRunDir() + "/" + kPipeName;
     return true;
 }
 

@@ -45,6 +45,27 @@ bool CScriptedDialogs::ChooseFile(const CFileDialogRequest& request, std::string
     return !path->empty();
 }
 
+bool CScriptedDialogs::ChooseFolder(const std::string& strTitle, std::string* path) {
+    folderTitles.push_back(strTitle);
+    if (m_folderAnswers.empty()) return false;
+    *path = m_folderAnswers.front();
+    m_folderAnswers.pop_front();
+    return !path->empty();
+}
+
+void CScriptedDialogs::RunModalForm(IFormModel& model) {
+    for (;;) {
+        formViews.push_back(model.DescribeForm());
+        if (m_formActions.empty()) {
+            model.OnFormAction(kFormCloseAction, "");
+            return;
+        }
+        auto [strControl, strValue] = m_formActions.front();
+        m_formActions.pop_front();
+        if (!model.OnFormAction(strControl, strValue)) return;
+    }
+}
+
 bool CScriptedDialogs::SetClipboardText(const std::string& text) {
     strClipboard = text;
     return true;

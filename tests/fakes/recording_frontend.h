@@ -38,18 +38,32 @@ public:
     bool ShowMessageBox(const std::string& text, const std::string& caption,
                         MessageBoxStyle style, unsigned short wLangId) override;
     bool ChooseFile(const CFileDialogRequest& request, std::string* path) override;
+    bool ChooseFolder(const std::string& strTitle, std::string* path) override;
     bool SetClipboardText(const std::string& text) override;
     void ShowStatusText(const std::string& text) override { statusTexts.push_back(text); }
+    // Takes the queued form actions in order, recording the form as it is shown before each
+    // one; when they run out, the form gets the close action.
+    void RunModalForm(IFormModel& model) override;
 
     // The next file dialog returns this path; an empty one means the user cancels.
     void AnswerNextFileDialog(const std::string& path) { m_fileAnswers.push_back(path); }
+    // The next folder dialog returns this path; an empty one means the user cancels.
+    void AnswerNextFolderDialog(const std::string& path) { m_folderAnswers.push_back(path); }
+    // The next action on a form: a control and its value.
+    void QueueFormAction(const std::string& strControl, const std::string& strValue = "") {
+        m_formActions.emplace_back(strControl, strValue);
+    }
 
     std::vector<CMessage> messages;
     std::vector<CFileDialogRequest> fileRequests;
     std::string strClipboard;
     std::vector<std::string> statusTexts;
+    std::vector<std::string> folderTitles;
+    std::vector<CFormView> formViews;  // every form as it was shown, in order
     bool bMessageAnswer = true;
 
 private:
     std::deque<std::string> m_fileAnswers;
+    std::deque<std::string> m_folderAnswers;
+    std::deque<std::pair<std::string, std::string>> m_formActions;
 };

@@ -1,4 +1,4 @@
-#include "bridge/frontend.h"
+#include "support/user_dialogs.h"
 
 #include "support/settings.h"
 #include "support/localized_strings.h"

@@ -1,0 +1,38 @@
+// The program's virtual serial port: a connection named "ZELVO_COM" of the tunnel service whose
+// port is a COM port on the workstation and whose network side is the relay (or, in direct
+// pass-through, the remote server). Set up by a thread at start-up, re-created by the
+// pass-through and the settings page, removed at exit.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "tunnel/tunnel_context.h"
+
+// 1 at program start, 0 while the set-up thread runs; the settings page stays closed while 0.
+extern std::atomic<int> g_nVirtualPortReady;
+
+// Creates the connection with the settings' port name, relay host and port and serial settings
+// and the full default parameter table. The library's link must be open. Non-zero on success.
+int CreateVirtualPortConnection();
+
+// The id of the first listed connection named exactly strName; false when there is none.
+bool FindConnectionByName(const std::string& strName, int* pnId);
+
+// Fills the "VirCom" setting with the first free name COM2..COM255 when it is empty.
+void ChooseVirtualPortName();
+
+// Up to nAttempts times: wait, create the connection, wait, look for the port; after a failed
+// attempt restart the service clean and connect again. True when the port is present. The
+// link is open on entry and stays open.
+bool CreateVirtualPortWithRetries(int nAttempts);
+
+// The set-up thread's work (runs on the calling thread): connect or install the service, the
+// "tp" rule, four attempts, messages "create_error" and "statu_ready"; the ready flag ends at 1.
+void RunVirtualPortSetup(ITunnelReport& report);
+// Sets the ready flag to 0 and runs RunVirtualPortSetup on a new detached thread.
+void StartVirtualPortSetupThread(ITunnelReport& report);
+
+// At exit: up to four times, delete the connections, wait and look for the port; stops as soon
+// as the port is gone.
+void RemoveVirtualPortAtExit();

@@ -1,5 +1,6 @@
 #include "app/terminal_frontend.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <istream>
@@ -75,6 +76,31 @@ std::string DecodeArgument(std::string arg) {
     return arg;
 }
 
+// "[2] " for the entry at index i, "*[2] " when it is the selected one.
+std::string Marked(size_t i, int nSelected) {
+    return (static_cast<int>(i) == nSelected ? "*[" : "[") + std::to_string(i) + "] ";
+}
+
+std::string JoinCells(const std::vector<std::string>& cells) {
+    std::string text;
+    for (size_t i = 0; i < cells.size(); ++i) text += (i == 0 ? "" : " | ") + cells[i];
+    return text;
+}
+
+// One line: the id, the kind, the caption and what the kind adds (check state, list entries
+// with their indexes, table headings), and "(disabled)".
+std::string DescribeControl(const CFormControl& control) {
+    static const char* const kKinds[] = {"group", "text", "button", "list", "check", "table"};
+    std::string line = control.strId + " " + kKinds[static_cast<int>(control.eKind)];
+    if (control.eKind == EFormControl::kCheck) line += control.bChecked ? " [x]" : " [ ]";
+    if (!control.strCaption.empty()) line += ": " + control.strCaption;
+    for (size_t i = 0; control.eKind == EFormControl::kList && i < control.items.size(); ++i) {
+        line += (i == 0 ? ": " : "  ") + Marked(i, control.nSelected) + control.items[i];
+    }
+    if (control.eKind == EFormControl::kTable) line += ": " + JoinCells(control.columns);
+    return line + (control.bEnabled ? "" : " (disabled)");
+}
+
 const char kHelp[] =
     "Commands: <number> [argument]     page command (\\x02 in an argument is the field separator)\n"
     "          home | first             switch between the home page and the box tools page\n"
@@ -83,6 +109,20 @@ const char kHelp[] =
     "          quit                     leave\n";
 
 }  // namespace
+
+std::string DescribeFormText(const CFormView& view) {
+    std::string text = "[form] " + view.strTitle;
+    std::string indent = "  ";
+    for (const CFormControl& control : view.controls) {
+        if (control.eKind == EFormControl::kGroup) indent = "  ";
+        text += "\n" + indent + DescribeControl(control);
+        if (control.eKind == EFormControl::kGroup) indent = "    ";
+        for (size_t i = 0; control.eKind == EFormControl::kTable && i < control.rows.size(); ++i) {
+            text += "\n" + indent + "  " + Marked(i, control.nSelected) + JoinCells(control.rows[i]);
+        }
+    }
+    return text;
+}
 
 bool ExtractAddTextLine(const std::string& script, std::string* line) {
     if (script.size() < kAddTextPrefix.size() + kAddTextSuffix.size() ||
@@ -223,11 +263,34 @@ void CTerminalFrontend::ShowAboutBox(const CAboutInfo& info) {
           (info.bReduced ? "" : " " + info.strCompany));
 }
 
-// Not shown yet: folders and forms are answered as cancelled.
-bool CTerminalFrontend::ChooseFolder(const std::string&, std::string*) {
-    return false;
+bool CTerminalFrontend::ChooseFolder(const std::string& strTitle, std::string* path) {
+    if (!Ask(strTitle + " (folder), empty to cancel: ", path)) return false;
+    while (path->size() > 1 && path->back() == '/') path->pop_back();
+    return !path->empty();
 }
 
+// Shows the form and reads "ID [VALUE]" lines for it until it closes; the end of input closes
+// it. A line that names no control of the form is refused and read again.
 void CTerminalFrontend::RunModalForm(IFormModel& model) {
-    model.OnFormAction(kFormCloseAction, "");
+    for (;;) {
+        const CFormView view = model.DescribeForm();
+        Print(DescribeFormText(view));
+        std::string line;
+        if (!Ask("form action (ID [VALUE] | close): ", &line)) {
+            model.OnFormAction(kFormCloseAction, "");
+            return;
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t space = line.find(' ');
+        const std::string control = line.substr(0, space);
+        const std::string value = space == std::string::npos ? "" : line.substr(space + 1);
+        const bool bKnown = control == kFormCloseAction ||
+                            std::any_of(view.controls.begin(), view.controls.end(),
+                                        [&](const CFormControl& c) { return c.strId == control; });
+        if (!bKnown) {
+            Print("unknown control: " + control);
+        } else if (!model.OnFormAction(control, value)) {
+            return;
+        }
+    }
 }

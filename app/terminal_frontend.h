@@ -61,5 +61,10 @@ private:
     std::optional<std::string> m_answer;
 };
 
+// The form as the terminal prints it: the title, then one line per control with its id, kind,
+// caption, check state, list entries with their indexes (the selected one marked "*"), and a
+// table's rows below it.
+std::string DescribeFormText(const CFormView& view);
+
 // The text inside AddText("...") with its script escapes undone; false for other scripts.
 bool ExtractAddTextLine(const std::string& script, std::string* line);

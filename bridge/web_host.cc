@@ -88,7 +88,7 @@ constexpr const char* kShellTextKeys[] = {
     "restore", "close", "btn_yes", "btn_no", "btn_ok", "cancel", "btn_copy", "btn_close_dialog",
     "about_title", "btn_check_update", "machine_code_title", "file_open_title",
     "file_save_title", "file_name", "file_folder", "file_up", "file_type", "file_overwrite",
-    "file_not_found", "settings_title", "alert_title", "statu_ready"};
+    "file_not_found", "folder_title", "settings_title", "alert_title", "statu_ready"};
 
 std::string ContentTypeOf(const std::string& path) {
     static const std::pair<const char*, const char*> kTypes[] = {
@@ -164,6 +164,7 @@ public:
         m_loop.Quit();
     }
     std::string HomeDirectory() const { return platform::GetHomeDirectory(); }
+    void RunForm(IFormModel& model);
 
 private:
     bool Admit(const httplib::Request& req, httplib::Response& res);
@@ -346,11 +347,13 @@ void CWebHostImpl::ServeState(httplib::Response& res) {
     res.set_content(state.Text(), "application/json");
 }
 
-// The file dialog's view of the local file system, while a file dialog is open.
+// The file and folder dialogs' view of the local file system, while one of them is open.
 void CWebHostImpl::ServeFiles(const httplib::Request& req, httplib::Response& res) {
     std::string dir;
     std::vector<std::string> names;
-    if (!m_dialogs.HasOpenDialogOfKind("file") ||
+    const bool bBrowsing =
+        m_dialogs.HasOpenDialogOfKind("file") || m_dialogs.HasOpenDialogOfKind("folder");
+    if (!bBrowsing ||
         !platform::ResolveRealPath(req.has_param("dir") ? req.get_param_value("dir")
                                                         : HomeDirectory(),
                                    &dir) ||
@@ -421,12 +424,17 @@ void CWebHostImpl::OnShell(const httplib::Request& req) {
     });
 }
 
+// A question's answer, or an action on a form (it names a control).
 void CWebHostImpl::OnDialogAnswer(const httplib::Request& req, httplib::Response& res) {
     CJsonBody body(req.body);
+    const uint64_t nId = static_cast<uint64_t>(body.Num("id"));
+    if (cJSON_IsString(body.Item("control"))) {
+        if (!m_dialogs.PostFormAction(nId, {body.Str("control"), body.Str("value")})) res.status = 404;
+        return;
+    }
     CDialogAnswer answer;
     answer.bAccepted = body.Bool("accepted");
     answer.strPath = body.Str("path");
-    const uint64_t nId = static_cast<uint64_t>(body.Num("id"));
     if (!m_dialogs.Answer(nId, answer)) res.status = 404;
 }
 
@@ -441,6 +449,22 @@ void CWebHostImpl::OnPageState(const httplib::Request& req) {
     } else if (state == "unloaded" && instance == m_strPageInstance) {
         m_bPageLoaded = false;
     }
+}
+
+// Shows the form and hands it the page's actions one by one, showing it again after each, until
+// it closes; stopping the host closes it.
+void CWebHostImpl::RunForm(IFormModel& model) {
+    const uint64_t nId = m_dialogs.OpenForm(MakeFormJson(model.DescribeForm()));
+    CFormAction action;
+    for (;;) {
+        if (!m_dialogs.NextFormAction(nId, &action)) {
+            model.OnFormAction(kFormCloseAction, "");
+            break;
+        }
+        if (!model.OnFormAction(action.strControl, action.strValue)) break;
+        m_dialogs.ShowForm(nId, MakeFormJson(model.DescribeForm()));
+    }
+    m_dialogs.CloseForm(nId);
 }
 
 void CWebHostImpl::ExecuteScript(const std::string& script, const std::string& scriptUrl) {
@@ -549,11 +573,17 @@ void CWebHost::ShowAboutBox(const CAboutInfo& info) {
 
 void CWebHost::CloseWindow() { m_impl->Close(); }
 
-// Not shown yet: folders and forms are answered as cancelled.
-bool CWebHost::ChooseFolder(const std::string&, std::string*) {
-    return false;
+// The shell's folder picker: the same view of the file system as the file dialog, choosing the
+// folder shown.
+bool CWebHost::ChooseFolder(const std::string& strTitle, std::string* path) {
+    CDialogAnswer answer;
+    const bool bChosen = m_impl->Ask(
+        "folder", CJson().Str("title", strTitle).Str("dir", m_impl->HomeDirectory()).Text(), &answer);
+    std::string folder = answer.strPath;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    if (!bChosen || folder.empty() || !platform::DirectoryExists(folder)) return false;
+    *path = folder;
+    return true;
 }
 
-void CWebHost::RunModalForm(IFormModel& model) {
-    model.OnFormAction(kFormCloseAction, "");
-}
+void CWebHost::RunModalForm(IFormModel& model) { m_impl->RunForm(model); }

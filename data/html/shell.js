@@ -5,7 +5,7 @@
   'use strict';
   var texts = {};
   var frame = document.getElementById('content');
-  var dialogs = [];        // open questions and notes, first one shown
+  var dialogs = [];        // open questions, notes and forms, the last one shown
   var shownDialogs = {};   // ids already queued
 
   function text(key) { return texts[key] || key; }
@@ -78,13 +78,21 @@
   });
 
   // ---- dialogs ----
+  // Questions, notes and forms stack up: the newest is shown on top, and when it goes the one
+  // below comes back. A form published again under its number replaces the one shown.
+  function topDialog() { return dialogs[dialogs.length - 1]; }
   function queueDialog(d) {
     if (d.id !== undefined) {
+      var open = dialogs.filter(function (o) { return o.id === d.id; })[0];
+      if (open) {
+        if (d.kind === 'form') updateForm(open, d);
+        return;
+      }
       if (shownDialogs[d.id]) return;
       shownDialogs[d.id] = true;
     }
     dialogs.push(d);
-    if (dialogs.length === 1) showDialog();
+    showDialog();
   }
   function finishDialog(d, answer) {
     if (d.id !== undefined) post('/api/dialog', { id: d.id, accepted: answer.accepted, path: answer.path || '' });
@@ -94,17 +102,20 @@
     var i = dialogs.indexOf(d);
     if (i < 0) return;
     dialogs.splice(i, 1);
-    if (i === 0) showDialog();
+    if (i === dialogs.length) showDialog();
   }
   function showDialog() {
     var layer = document.getElementById('modal-layer');
+    var focused = document.activeElement && layer.contains(document.activeElement) ? document.activeElement.id : '';
     layer.textContent = '';
     layer.hidden = dialogs.length === 0;
     if (dialogs.length === 0) return;
-    var d = dialogs[0];
-    var build = { message: messageBox, file: fileDialog, clipboard: clipboardBox, about: aboutBox }[d.kind];
+    var d = topDialog();
+    var build = { message: messageBox, file: fileDialog, folder: folderDialog, form: formDialog,
+                  clipboard: clipboardBox, about: aboutBox }[d.kind];
     layer.appendChild(build(d));
-    var first = layer.querySelector('.primary, input, button');
+    var again = focused && document.getElementById(focused);
+    var first = again && !again.disabled ? again : layer.querySelector('.primary, input, select, button:not(.form-close)');
     if (first) first.focus();
   }
   function button(key, onclick, primary) {
@@ -144,8 +155,119 @@
     return modal('about-box', text('about_title'), body, buttons);
   }
 
-  // The file dialog: a folder view of the local file system, a name and the type filter
-  // ("Name(*.ext)|*.ext||" pairs), with the default extension and the overwrite question.
+  // ---- forms ----
+  // A form is drawn from its description alone: groups frame the controls after them, every
+  // control carries its id as "form-<id>". An action disables the form until the program has
+  // handled it and published the form again.
+  function updateForm(open, d) {
+    open.title = d.title;
+    open.controls = d.controls;
+    open.pending = false;
+    if (open === topDialog()) showDialog();
+  }
+  function formAction(d, control, value) {
+    if (d.pending) return;
+    d.pending = true;
+    if (d === topDialog()) showDialog();
+    post('/api/dialog', { id: d.id, control: control, value: value });
+  }
+  function formTable(d, c) {
+    var head = element('tr', {}, c.columns.map(function (col) {
+      var th = element('th', { text: col.heading });
+      if (col.width > 0) th.style.width = col.width + 'px';
+      return th;
+    }));
+    var rows = c.rows.map(function (cells, i) {
+      var tr = element('tr', { class: i === c.selected ? 'selected' : '', 'aria-selected': String(i === c.selected) },
+        cells.map(function (cell) { return element('td', { text: cell }); }));
+      tr.onclick = function () { if (c.enabled) formAction(d, c.id, String(i)); };
+      return tr;
+    });
+    var table = element('table', { class: 'form-table' + (c.enabled ? '' : ' disabled'), id: 'form-' + c.id },
+      [element('thead', {}, [head]), element('tbody', {}, rows)]);
+    return element('div', { class: 'form-table-wrap' }, [table]);
+  }
+  function formControl(d, c) {
+    var id = 'form-' + c.id;
+    var e;
+    switch (c.kind) {
+      case 'button':
+        e = element('button', { type: 'button', id: id, text: c.caption, onclick: function () { formAction(d, c.id, ''); } });
+        break;
+      case 'list':
+        e = element('select', { id: id }, c.items.map(function (item, i) { return element('option', { value: i, text: item }); }));
+        e.selectedIndex = c.selected;
+        e.onchange = function () { formAction(d, c.id, String(e.selectedIndex)); };
+        break;
+      case 'check':
+        var box = element('input', { type: 'checkbox', id: id });
+        box.checked = c.checked;
+        box.disabled = !c.enabled;
+        box.onchange = function () { formAction(d, c.id, box.checked ? '1' : '0'); };
+        return element('label', { class: 'form-check' }, [box, element('span', { text: c.caption })]);
+      case 'table':
+        return formTable(d, c);
+      default:
+        return element('div', { class: 'form-text' + (c.enabled ? '' : ' disabled'), id: id, text: c.caption });
+    }
+    e.disabled = !c.enabled;
+    return e;
+  }
+  function formDialog(d) {
+    var body = element('div', { class: 'body form-body' });
+    var holder = body;
+    d.controls.forEach(function (c) {
+      if (c.kind !== 'group') { holder.appendChild(formControl(d, c)); return; }
+      holder = element('fieldset', { class: 'form-group', id: 'form-' + c.id }, [element('legend', { text: c.caption })]);
+      holder.disabled = !c.enabled;
+      body.appendChild(holder);
+    });
+    var close = element('button', { type: 'button', class: 'form-close', id: 'form-close', title: text('close'),
+                                    'aria-label': text('close'), text: '\u00d7',
+                                    onclick: function () { formAction(d, 'close', ''); } });
+    var form = element('div', { class: 'modal form' + (d.pending ? ' pending' : ''), id: 'modal-form',
+                                role: 'dialog', 'data-form': d.id },
+      [element('h2', {}, [element('span', { text: d.title }), close]), body]);
+    if (d.pending) form.querySelectorAll('button, input, select, fieldset').forEach(function (e) { e.disabled = true; });
+    return form;
+  }
+  document.addEventListener('keydown', function (e) {
+    var d = topDialog();
+    if (e.key === 'Escape' && d && d.kind === 'form') {
+      e.preventDefault();
+      formAction(d, 'close', '');
+    }
+  });
+
+  // ---- file and folder dialogs ----
+  // A view of one folder of the local file system, through the host; rowFor(entry) makes the
+  // row of an entry, or null to leave it out.
+  function folderBrowser(startDir, rowFor) {
+    var view = { current: { dir: startDir || '', entries: [] },
+                 path: element('code', { id: 'file-dir' }),
+                 list: element('div', { class: 'file-list', id: 'file-list' }) };
+    view.load = function (dir) {
+      fetch('/api/files?dir=' + encodeURIComponent(dir)).then(function (r) { return r.ok ? r.json() : null; })
+        .then(function (listing) { if (listing) { view.current = listing; view.fill(); } });
+    };
+    view.fill = function () {
+      view.path.textContent = view.current.dir;
+      view.list.textContent = '';
+      view.current.entries.forEach(function (e) {
+        var row = rowFor(e);
+        if (row) view.list.appendChild(row);
+      });
+    };
+    view.enter = function (name) { view.load(view.current.dir + '/' + name); };
+    var up = button('file_up', function () { view.load(view.current.parent || '/'); });
+    up.id = 'file-up';
+    view.header = element('div', { class: 'file-path' }, [element('span', { text: text('file_folder') }), view.path, up]);
+    view.load(startDir || '');
+    return view;
+  }
+
+  // The file dialog: a name and the type filter ("Name(*.ext)|*.ext||" pairs), with the default
+  // extension and the overwrite question.
   function parseFilter(filter) {
     var parts = (filter || '').split('|').filter(function (p) { return p !== ''; });
     var types = [];
@@ -160,41 +282,29 @@
   }
   function fileDialog(d) {
     var types = parseFilter(d.filter);
-    var current = { dir: d.dir, entries: [] };
-    var pathLabel = element('code', { id: 'file-dir' });
-    var list = element('div', { class: 'file-list', id: 'file-list' });
     var name = element('input', { type: 'text', id: 'file-name' });
     name.value = d.initialName || '';
     var type = element('select', { id: 'file-type' });
     types.forEach(function (t, i) { type.appendChild(element('option', { value: i, text: t.label })); });
     var note = element('div', { id: 'file-note' });
-    function load(dir) {
-      fetch('/api/files?dir=' + encodeURIComponent(dir)).then(function (r) { return r.ok ? r.json() : null; })
-        .then(function (listing) { if (listing) { current = listing; fill(); } });
-    }
-    function fill() {
-      pathLabel.textContent = current.dir;
-      list.textContent = '';
-      var patterns = types[Number(type.value) || 0].patterns;
-      current.entries.forEach(function (e) {
-        if (!e.dir && !matches(e.name, patterns)) return;
-        var row = element('div', { class: e.dir ? 'dir' : 'file', text: e.name });
-        row.onclick = function () { if (e.dir) load(current.dir + '/' + e.name); else name.value = e.name; };
-        if (!e.dir) row.ondblclick = accept;
-        list.appendChild(row);
-      });
-    }
+    var view = folderBrowser(d.dir, function (e) {
+      if (!e.dir && !matches(e.name, types[Number(type.value) || 0].patterns)) return null;
+      var row = element('div', { class: e.dir ? 'dir' : 'file', text: e.name });
+      row.onclick = function () { if (e.dir) view.enter(e.name); else name.value = e.name; };
+      if (!e.dir) row.ondblclick = accept;
+      return row;
+    });
     function chosenPath() {
       var value = name.value.trim();
       if (value === '') return '';
       var base = value.split('/').pop();
       if (d.defaultExt && base.indexOf('.') < 0) value += d.defaultExt;
-      return value.charAt(0) === '/' ? value : current.dir.replace(/\/$/, '') + '/' + value;
+      return value.charAt(0) === '/' ? value : view.current.dir.replace(/\/$/, '') + '/' + value;
     }
     function exists(path) {
       var base = path.split('/').pop();
-      return current.entries.some(function (e) { return !e.dir && e.name === base; }) &&
-             path.slice(0, path.length - base.length - 1) === current.dir.replace(/\/$/, '');
+      return view.current.entries.some(function (e) { return !e.dir && e.name === base; }) &&
+             path.slice(0, path.length - base.length - 1) === view.current.dir.replace(/\/$/, '');
     }
     function accept() {
       var path = chosenPath();
@@ -203,21 +313,28 @@
       if (!d.open && d.overwritePrompt && exists(path) && !window.confirm(text('file_overwrite'))) return;
       finishDialog(d, { accepted: true, path: path });
     }
-    type.onchange = fill;
+    type.onchange = view.fill;
     name.onkeydown = function (e) { if (e.key === 'Enter') accept(); };
-    load(d.dir || '');
-    var up = button('file_up', function () { load(current.parent || '/'); });
-    up.id = 'file-up';
     var body = element('div', { class: 'body' }, [
-      element('div', { class: 'file-path' }, [element('span', { text: text('file_folder') }), pathLabel, up]),
-      list,
+      view.header,
+      view.list,
       element('div', { class: 'file-row' }, [
         element('label', { text: text('file_name'), for: 'file-name' }), name,
         element('label', { text: text('file_type'), for: 'file-type' }), type]),
       note]);
-    var ok = button(d.open ? 'btn_ok' : 'btn_ok', accept, true);
+    var ok = button('btn_ok', accept, true);
     ok.id = 'file-ok';
     return modal('file-dialog', text(d.open ? 'file_open_title' : 'file_save_title'), body,
+                 [ok, button('cancel', function () { finishDialog(d, { accepted: false }); })]);
+  }
+  // The folder picker: folders only; OK chooses the folder shown.
+  function folderDialog(d) {
+    var view = folderBrowser(d.dir, function (e) {
+      return e.dir ? element('div', { class: 'dir', text: e.name, onclick: function () { view.enter(e.name); } }) : null;
+    });
+    var ok = button('btn_ok', function () { finishDialog(d, { accepted: true, path: view.current.dir }); }, true);
+    ok.id = 'folder-ok';
+    return modal('folder-dialog', d.title || text('folder_title'), element('div', { class: 'body' }, [view.header, view.list]),
                  [ok, button('cancel', function () { finishDialog(d, { accepted: false }); })]);
   }
 

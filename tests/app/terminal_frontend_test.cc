@@ -69,6 +69,65 @@ TEST(TerminalFrontendTest, QuestionsAreAnsweredOnTheTerminalOrByTheYesOption) {
     EXPECT_NE(out.str().find("[Notice] Update?"), std::string::npos);
 }
 
+// A form with a list, a check box and a table; it records its actions and closes on "done".
+class CPickForm : public IFormModel {
+public:
+    CFormView DescribeForm() const override {
+        CFormView view;
+        view.strTitle = "Pick";
+        view.controls.resize(4);
+        view.controls[0] = MakeControl("grp", EFormControl::kGroup, "Port");
+        view.controls[1] = MakeControl("lst", EFormControl::kList, "");
+        view.controls[1].items = {"COM2", "COM3"};
+        view.controls[1].nSelected = nSelected;
+        view.controls[2] = MakeControl("chk", EFormControl::kCheck, "Remove");
+        view.controls[2].bChecked = bChecked;
+        view.controls[2].bEnabled = false;
+        view.controls[3] = MakeControl("tbl", EFormControl::kTable, "");
+        view.controls[3].columns = {"", "Version"};
+        view.controls[3].rows = {{"1", "V2"}};
+        return view;
+    }
+    bool OnFormAction(const std::string& strControl, const std::string& strValue) override {
+        actions.push_back(strControl + "=" + strValue);
+        if (strControl == "lst") nSelected = std::stoi(strValue);
+        if (strControl == "chk") bChecked = strValue == "1";
+        return strControl != "done" && strControl != kFormCloseAction;
+    }
+    static CFormControl MakeControl(const char* szId, EFormControl eKind, const char* szCaption) {
+        CFormControl control;
+        control.strId = szId;
+        control.eKind = eKind;
+        control.strCaption = szCaption;
+        return control;
+    }
+    int nSelected = -1;
+    bool bChecked = false;
+    std::vector<std::string> actions;
+};
+
+TEST(TerminalFrontendTest, FormsAndFoldersAreAnsweredOnTheTerminal) {
+    std::istringstream in("lst 1\nbogus 3\nchk 1\nclose\n/srv/data/\n\nlst 0\n");
+    std::ostringstream out;
+    CTerminalFrontend terminal(in, out, true);
+    CPickForm form;
+    terminal.RunModalForm(form);
+    EXPECT_EQ(form.actions, (std::vector<std::string>{"lst=1", "chk=1", "close="}));
+    EXPECT_NE(out.str().find("[form] Pick\n  grp group: Port\n    lst list: [0] COM2  *[1] COM3\n"
+                             "    chk check [x]: Remove (disabled)\n    tbl table:  | Version\n"
+                             "      [0] 1 | V2\n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("unknown control: bogus"), std::string::npos);
+    std::string folder;
+    EXPECT_TRUE(terminal.ChooseFolder("Editor", &folder));
+    EXPECT_EQ(folder, "/srv/data");
+    EXPECT_FALSE(terminal.ChooseFolder("Editor", &folder));  // empty line: cancelled
+    CPickForm cut;  // the input ends: the form is closed
+    terminal.RunModalForm(cut);
+    EXPECT_EQ(cut.actions, (std::vector<std::string>{"lst=0", "close="}));
+}
+
 }  // namespace
 
 // Input that arrives line by line, as a person types it.

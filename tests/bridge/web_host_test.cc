@@ -1,5 +1,6 @@
 // The web host over real loopback HTTP: its access rules, what it serves, the page's native
-// call, the ordered script stream and a question answered from the page.
+// call, the ordered script stream, a question answered from the page, modal forms driven from
+// the page and the folder picker.
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <unistd.h>
@@ -70,6 +71,10 @@ protected:
                        return events.size() < count;
                    });
         return events;
+    }
+    int PostDialog(const std::string& body) {
+        auto res = client->Post("/api/dialog", body, "application/json");
+        return res ? res->status : -1;
     }
     void PageLoaded(const std::string& url) {
         client->Post("/api/page", "{\"url\":\"" + url + "\",\"instance\":\"a\",\"state\":\"loaded\"}",
@@ -199,4 +204,136 @@ TEST_F(WebHostTest, QuestionWaitsForTheAnswerFromThePage) {
     ASSERT_EQ(3u, after.size());
     EXPECT_EQ("{\"type\":\"dialog-closed\",\"id\":1}", after[1]);
     EXPECT_EQ("{\"type\":\"clipboard\",\"text\":\"A1B2\"}", after[2]);
+}
+
+namespace {
+
+CFormControl Control(const std::string& strId, EFormControl eKind, const std::string& strCaption) {
+    CFormControl control;
+    control.strId = strId;
+    control.eKind = eKind;
+    control.strCaption = strCaption;
+    return control;
+}
+
+// A form with a counter button, a button that opens a form inside it and one that asks a
+// question; it records the actions it gets.
+class CCountingForm : public IFormModel {
+public:
+    explicit CCountingForm(IUserDialogs& dialogs, std::string strTitle = "Count \"<1>\"\n")
+        : m_dialogs(dialogs), m_strTitle(std::move(strTitle)) {}
+    CFormView DescribeForm() const override {
+        CFormView view{m_strTitle, {}};
+        view.controls.push_back(Control("grp", EFormControl::kGroup, "Group"));
+        CFormControl add = Control("add", EFormControl::kButton, "Add " + std::to_string(nCount));
+        add.bEnabled = nCount < 2;
+        view.controls.push_back(add);
+        CFormControl table = Control("tbl", EFormControl::kTable, "");
+        table.columns = {"", "Version"};
+        table.widths = {40, 360};
+        table.rows = {{"1", "V\\2"}};
+        table.nSelected = 0;
+        view.controls.push_back(table);
+        return view;
+    }
+    bool OnFormAction(const std::string& strControl, const std::string& strValue) override {
+        actions.push_back(strControl + "=" + strValue);
+        if (strControl == "add") ++nCount;
+        if (strControl == "nested") {
+            CCountingForm inner(m_dialogs, "Inner");
+            m_dialogs.RunModalForm(inner);
+        }
+        if (strControl == "ask") m_dialogs.ShowMessageBox("Sure?", "Notice", MessageBoxStyle::kYesNo, 0);
+        return strControl != kFormCloseAction;
+    }
+    int nCount = 0;
+    std::vector<std::string> actions;
+
+private:
+    IUserDialogs& m_dialogs;
+    std::string m_strTitle;
+};
+
+}  // namespace
+
+TEST_F(WebHostTest, FormIsPublishedDrivenByThePageAndRepublishedAfterEachAction) {
+    CCountingForm form(host);
+    auto run = std::async(std::launch::async, [&] { host.RunModalForm(form); });
+    auto events = Events(1);
+    ASSERT_EQ(1u, events.size());
+    EXPECT_EQ("{\"type\":\"dialog\",\"id\":1,\"kind\":\"form\",\"dialog\":{\"title\":\"Count "
+              "\\\"<1>\\\"\\n\",\"controls\":["
+              "{\"id\":\"grp\",\"kind\":\"group\",\"caption\":\"Group\",\"enabled\":true,"
+              "\"checked\":false,\"items\":[],\"columns\":[],\"rows\":[],\"selected\":-1},"
+              "{\"id\":\"add\",\"kind\":\"button\",\"caption\":\"Add 0\",\"enabled\":true,"
+              "\"checked\":false,\"items\":[],\"columns\":[],\"rows\":[],\"selected\":-1},"
+              "{\"id\":\"tbl\",\"kind\":\"table\",\"caption\":\"\",\"enabled\":true,"
+              "\"checked\":false,\"items\":[],\"columns\":[{\"heading\":\"\",\"width\":40},"
+              "{\"heading\":\"Version\",\"width\":360}],\"rows\":[[\"1\",\"V\\\\2\"]],"
+              "\"selected\":0}]}}",
+              events[0]);
+    EXPECT_EQ(200, PostDialog("{\"id\":1,\"control\":\"add\",\"value\":\"\"}"));
+    EXPECT_EQ(200, PostDialog("{\"id\":1,\"control\":\"add\"}"));
+    events = Events(3);
+    ASSERT_EQ(3u, events.size());
+    EXPECT_NE(std::string::npos, events[2].find("\"caption\":\"Add 2\",\"enabled\":false"));
+    // A reloaded shell finds the form as it is now; a question's answer is no form action.
+    EXPECT_NE(std::string::npos, Body("/api/state").find("Add 2"));
+    EXPECT_EQ(404, PostDialog("{\"id\":1,\"accepted\":true}"));
+    EXPECT_EQ(404, PostDialog("{\"id\":7,\"control\":\"add\"}"));
+    EXPECT_EQ(200, PostDialog("{\"id\":1,\"control\":\"close\",\"value\":\"\"}"));
+    run.get();
+    EXPECT_EQ((std::vector<std::string>{"add=", "add=", "close="}), form.actions);
+    EXPECT_EQ("{\"type\":\"dialog-closed\",\"id\":1}", Events(4).back());
+    EXPECT_EQ(404, PostDialog("{\"id\":1,\"control\":\"add\"}"));
+}
+
+TEST_F(WebHostTest, FormsNestAndStoppingTheHostClosesThem) {
+    CCountingForm outer(host);
+    auto run = std::async(std::launch::async, [&] { host.RunModalForm(outer); });
+    Events(1);
+    EXPECT_EQ(200, PostDialog("{\"id\":1,\"control\":\"nested\"}"));
+    auto events = Events(2);
+    ASSERT_EQ(2u, events.size());
+    EXPECT_NE(std::string::npos, events[1].find("\"id\":2,\"kind\":\"form\",\"dialog\":{\"title\":\"Inner\""));
+    const std::string state = Body("/api/state");  // both, the outer one first
+    EXPECT_LT(state.find("\"id\":1,"), state.find("\"id\":2,"));
+    EXPECT_EQ(200, PostDialog("{\"id\":2,\"control\":\"close\"}"));
+    events = Events(4);  // the inner one goes, the outer one is shown again
+    EXPECT_EQ("{\"type\":\"dialog-closed\",\"id\":2}", events[2]);
+    EXPECT_NE(std::string::npos, events[3].find("\"id\":1,\"kind\":\"form\""));
+    // A question from a handler, then the host stops: the question is answered No and the form
+    // gets its close action.
+    EXPECT_EQ(200, PostDialog("{\"id\":1,\"control\":\"ask\"}"));
+    EXPECT_NE(std::string::npos, Events(5)[4].find("\"kind\":\"message\""));
+    host.Stop();
+    run.get();
+    EXPECT_EQ((std::vector<std::string>{"nested=", "ask=", "close="}), outer.actions);
+    CCountingForm late(host);
+    host.RunModalForm(late);
+    EXPECT_EQ((std::vector<std::string>{"close="}), late.actions);
+}
+
+TEST_F(WebHostTest, FolderPickerBrowsesAndAnswersAnExistingFolder) {
+    const struct {
+        std::string answer;
+        bool bChosen;
+        std::string path;
+    } kCases[] = {
+        {"{\"accepted\":true,\"path\":\"" + dir.PathOf("html") + "/\"}", true, dir.PathOf("html")},
+        {"{\"accepted\":true,\"path\":\"" + dir.PathOf("nothing") + "\"}", false, ""},
+        {"{\"accepted\":false,\"path\":\"" + dir.Path() + "\"}", false, ""},
+    };
+    size_t nId = 0;
+    for (const auto& c : kCases) {
+        std::string path;
+        auto chosen = std::async(std::launch::async, [&] { return host.ChooseFolder("Pick", &path); });
+        ++nId;  // each question brings its event and its dialog-closed
+        const auto events = Events(2 * nId - 1);
+        EXPECT_NE(std::string::npos, events.back().find("\"kind\":\"folder\",\"dialog\":{\"title\":\"Pick\""));
+        EXPECT_EQ(200, Status("/api/files?dir=" + dir.Path()));
+        EXPECT_EQ(200, PostDialog("{\"id\":" + std::to_string(nId) + "," + c.answer.substr(1)));
+        EXPECT_EQ(c.bChosen, chosen.get()) << c.answer;
+        EXPECT_EQ(c.path, path);
+    }
 }

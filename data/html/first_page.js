@@ -1,8 +1,9 @@
 // Box tools page: connection to the box, its identification, configuration form, cloud project,
-// firmware, time, mode, light, network test and remembered Wi-Fi networks.
+// firmware, time, mode, light, network test, remembered Wi-Fi networks, the pass-through and
+// the panel download.
 //
-// Every action is one app.jsInvokeCPlusPlus(command, argument) call with two strings. Results
-// come back later as calls of the page functions defined at the end of this file (AddText,
+// Every action is one app.jsInvokeCPlusPlus(command, argument) call with two strings. The panel
+// editor's calls answer at once; other results come back later as calls of the page functions defined at the end of this file (AddText,
 // DisableOperate, DetectBox, RefreshList, ShowUpLoadSetup, SaveSetting, ShowProgress).
 'use strict';
 
@@ -50,8 +51,8 @@ var ZelvoPage = (function () {
   function $(id) { return document.getElementById(id); }
 
   function invoke(command, argument) {
-    if (typeof app === 'undefined' || !app || typeof app.jsInvokeCPlusPlus !== 'function') return;
-    app.jsInvokeCPlusPlus(String(command), argument === undefined ? '' : String(argument));
+    if (typeof app === 'undefined' || !app || typeof app.jsInvokeCPlusPlus !== 'function') return undefined;
+    return app.jsInvokeCPlusPlus(String(command), argument === undefined ? '' : String(argument));
   }
 
   function pageValue(name, fallback) {
@@ -350,12 +351,18 @@ var ZelvoPage = (function () {
     refreshEnabled();
   }
 
+  // A TCP or UDP port number, 1 to 65535.
+  function validPort(text) {
+    var n = Number(text);
+    return /^\d{1,5}$/.test(text) && n >= 1 && n <= 65535;
+  }
+
   function fieldValid(input) {
     var value = input.value.trim();
     var kind = input.getAttribute('data-kind');
     if (value === '') return true;
     if (kind === 'address') return IPV4.test(value);
-    if (kind === 'port') return /^\d{1,5}$/.test(value) && Number(value) >= 1 && Number(value) <= 65535;
+    if (kind === 'port') return validPort(value);
     return true;
   }
 
@@ -454,6 +461,77 @@ var ZelvoPage = (function () {
     invoke(20, name);
   }
 
+  // ----- pass-through and panel download ------------------------------------------------------
+
+  var PT_FIELDS = ['pt-mode', 'pt-url', 'pt-e-port', 'pt-baudrate', 'pt-data-length', 'pt-check-bit',
+                   'pt-stop-bit'];
+  var REMOTE = /^[^:\s]+:(\d{1,5})(:.*)?$/;
+
+  function relayMode() { return $('pt-mode').value === '1'; }
+
+  function showPassThroughMode() {
+    var relay = relayMode();
+    document.querySelectorAll('.pt-relay').forEach(function (el) { el.style.display = relay ? '' : 'none'; });
+    document.querySelectorAll('.pt-direct').forEach(function (el) { el.style.display = relay ? 'none' : ''; });
+  }
+
+  // "host:port" or "host:port:subdomain" with a port the relay can reach.
+  function remoteValid(text) {
+    var match = REMOTE.exec(text);
+    return !!match && validPort(match[1]);
+  }
+
+  // The description of the fields, or null (with the reason shown) when one is not usable.
+  function passThroughDescription() {
+    var url = $('pt-url').value.trim();
+    var ePort = $('pt-e-port').value.trim();
+    if (!remoteValid(url)) { showNote($('pt-note'), 'passthrough_url_invalid', true); return null; }
+    if (relayMode() && !validPort(ePort)) {
+      showNote($('pt-note'), 'passthrough_port_invalid', true);
+      return null;
+    }
+    showNote($('pt-note'), '');
+    if (relayMode()) return { type: 1, url: url, e_port: Number(ePort) };
+    return { type: 0, url: url, baudrate: Number($('pt-baudrate').value),
+             data_length: Number($('pt-data-length').value), check_bit: $('pt-check-bit').value,
+             stop_bit: Number($('pt-stop-bit').value) };
+  }
+
+  function startPassThrough() {
+    var description = passThroughDescription();
+    if (!description) return;
+    invoke(7, JSON.stringify(description));
+    appendLine(Text.t(relayMode() ? 'passthrough_started_relay' : 'passthrough_started_direct') + ' '
+      + description.url);
+  }
+
+  function stopPassThrough() {
+    invoke(8, '');
+    appendLine(Text.t('passthrough_stopped'));
+  }
+
+  function checkEditor() {
+    appendLine(Text.t(Number(invoke(23, '')) === 1 ? 'hmi_installed' : 'hmi_not_installed'));
+  }
+
+  function showEditorVersion() {
+    var version = invoke(28, '');
+    appendLine(typeof version === 'string' && version !== ''
+      ? Text.t('hmi_version_is') + ' ' + version : Text.t('hmi_no_version'));
+  }
+
+  // The download tool goes to the local relay in relay mode, else straight to the server.
+  function launchDownloadTool() {
+    var url = relayMode() ? '127.0.0.1:' + $('pt-e-port').value.trim() : $('pt-url').value.trim();
+    if (!remoteValid(url)) {
+      showNote($('pt-note'), relayMode() ? 'passthrough_port_invalid' : 'passthrough_url_invalid', true);
+      return;
+    }
+    showNote($('pt-note'), '');
+    var started = Number(invoke(24, JSON.stringify({ url: url }))) === 1;
+    appendLine(started ? Text.t('hmi_launch_ok') + ' ' + url : Text.t('hmi_launch_failed'));
+  }
+
   function closeWelcome(never) {
     $('first-run').hidden = true;
     try { sessionStorage.setItem(STORE_KEY + '.welcome', '1'); } catch (e) { /* private mode */ }
@@ -471,7 +549,8 @@ var ZelvoPage = (function () {
     var saved = {
       link: selectedLink(), address: $('box-address').value, addresses: addresses,
       probe: $('probe-flag').checked, timeZone: $('time-zone').value,
-      mode: $('mode-select').value, wifiName: $('wifi-name').value, config: config
+      mode: $('mode-select').value, wifiName: $('wifi-name').value, config: config,
+      passThrough: PT_FIELDS.map(function (id) { return $(id).value; })
     };
     try { sessionStorage.setItem(STORE_KEY, JSON.stringify(saved)); } catch (e) { /* no storage */ }
   }
@@ -491,6 +570,12 @@ var ZelvoPage = (function () {
     if (saved.timeZone) $('time-zone').value = saved.timeZone;
     if (saved.mode !== undefined) $('mode-select').value = saved.mode;
     $('wifi-name').value = saved.wifiName || '';
+    if (Array.isArray(saved.passThrough)) {
+      PT_FIELDS.forEach(function (id, i) {
+        if (typeof saved.passThrough[i] === 'string') $(id).value = saved.passThrough[i];
+      });
+      showPassThroughMode();
+    }
     configFields().forEach(function (input) {
       if (saved.config && typeof saved.config[input.id] === 'string') {
         setFieldValue(input, saved.config[input.id]);
@@ -560,12 +645,19 @@ var ZelvoPage = (function () {
     $('btn-wifi-forget').addEventListener('click', forgetWifi);
     $('btn-first-run-never').addEventListener('click', function () { closeWelcome(true); });
     $('btn-first-run-close').addEventListener('click', function () { closeWelcome(false); });
+    $('pt-mode').addEventListener('change', showPassThroughMode);
+    $('btn-pt-start').addEventListener('click', startPassThrough);
+    $('btn-pt-stop').addEventListener('click', stopPassThrough);
+    $('btn-hmi-installed').addEventListener('click', checkEditor);
+    $('btn-hmi-version').addEventListener('click', showEditorVersion);
+    $('btn-hmi-launch').addEventListener('click', launchDownloadTool);
     $('btn-clear-messages').addEventListener('click', function () { $('messages').textContent = ''; });
     window.addEventListener('pagehide', saveSetting);
   }
 
   function start() {
     bind();
+    showPassThroughMode();
     fillTimeZones();
     showWelcome();
     state.ready = Text.load().then(function () {

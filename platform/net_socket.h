@@ -1,5 +1,6 @@
-// IPv4 sockets: the TCP link to the box, the discovery probe and broadcast, and the local
-// address list that discovery walks. Addresses are dotted IPv4 texts.
+// IPv4 sockets: the TCP link to the box, the discovery probe and broadcast, the local address
+// list that discovery walks, and the listening and waiting the pass-through relay needs.
+// Addresses are dotted IPv4 texts.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +29,34 @@ int WaitReadable(SocketHandle s, unsigned nTimeoutMs);
 void CloseSocket(SocketHandle s);
 // The error number of the last failed socket call on this thread.
 int LastSocketError();
+
+// A TCP socket bound to the dotted IPv4 address and port with address reuse allowed, listening
+// with the given backlog. kInvalidSocket when a step fails (the socket is closed again).
+SocketHandle ListenTcp(const std::string& strAddress, uint16_t nPort, int nBacklog);
+// Takes the next connection from a listening socket, waiting for one. kInvalidSocket on an
+// error, which is also what a thread waiting here gets when the socket is shut down.
+SocketHandle AcceptConnection(SocketHandle s);
+// The local port a socket is bound to, 0 when it is not bound or the call fails.
+uint16_t SocketLocalPort(SocketHandle s);
+// Shuts both directions of the socket down; the handle stays valid until it is closed.
+void ShutdownSocket(SocketHandle s);
+// Sends what the socket takes now, without waiting: bytes sent, 0 when its buffer is full,
+// -1 on an error.
+long SocketSendNow(SocketHandle s, const void* pData, size_t nLength);
+
+// What a socket is waited for, and what it turned out ready for. A closed or failed
+// connection counts as readable, so that the following receive reports it.
+inline constexpr unsigned kSocketReadable = 1;
+inline constexpr unsigned kSocketWritable = 2;
+struct CSocketWait {
+    SocketHandle s = kInvalidSocket;
+    unsigned nWant = 0;
+    unsigned nReady = 0;
+};
+// Waits until either socket is ready for something it wants: 1 (the nReady fields tell for
+// what), 0 after nTimeoutMs, -1 on an error. A wait cut short by a signal is 1 with nothing
+// ready.
+int WaitSocketPair(CSocketWait* pFirst, CSocketWait* pSecond, unsigned nTimeoutMs);
 
 // A UDP socket bound to any local address on nPort with send and receive buffers of
 // nBufferBytes, address reuse and broadcast allowed. kInvalidSocket when a step fails.

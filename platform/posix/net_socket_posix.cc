@@ -149,6 +149,84 @@ void CloseSocket(SocketHandle s) {
 
 int LastSocketError() { return t_nLastError; }
 
+SocketHandle ListenTcp(const std::string& strAddress, uint16_t nPort, int nBacklog) {
+    sockaddr_in addr;
+    if (!MakeAddress(strAddress, nPort, &addr)) {
+        t_nLastError = EINVAL;
+        return kInvalidSocket;
+    }
+    const SocketHandle s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        Fail();
+        return kInvalidSocket;
+    }
+    const int nOn = 1;
+    if (setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof(nOn)) != 0 ||
+        bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
+        listen(s, nBacklog) != 0) {
+        Fail();
+        close(s);
+        return kInvalidSocket;
+    }
+    return s;
+}
+
+SocketHandle AcceptConnection(SocketHandle s) {
+    int nAccepted;
+    do {
+        nAccepted = accept4(s, nullptr, nullptr, SOCK_CLOEXEC);
+    } while (nAccepted < 0 && errno == EINTR);
+    if (nAccepted < 0) Fail();
+    return nAccepted < 0 ? kInvalidSocket : nAccepted;
+}
+
+uint16_t SocketLocalPort(SocketHandle s) {
+    sockaddr_in addr{};
+    socklen_t nLen = sizeof(addr);
+    if (getsockname(s, reinterpret_cast<sockaddr*>(&addr), &nLen) != 0) {
+        Fail();
+        return 0;
+    }
+    return ntohs(addr.sin_port);
+}
+
+void ShutdownSocket(SocketHandle s) {
+    if (s != kInvalidSocket) shutdown(s, SHUT_RDWR);
+}
+
+long SocketSendNow(SocketHandle s, const void* pData, size_t nLength) {
+    const ssize_t n = send(s, pData, nLength, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0) return static_cast<long>(n);
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
+    Fail();
+    return -1;
+}
+
+int WaitSocketPair(CSocketWait* pFirst, CSocketWait* pSecond, unsigned nTimeoutMs) {
+    CSocketWait* waits[2] = {pFirst, pSecond};
+    pollfd pfds[2];
+    for (int i = 0; i < 2; ++i) {
+        const unsigned nWant = waits[i]->nWant;
+        pfds[i] = pollfd{waits[i]->s,
+                         static_cast<short>(((nWant & kSocketReadable) ? POLLIN : 0) |
+                                            ((nWant & kSocketWritable) ? POLLOUT : 0)),
+                         0};
+        waits[i]->nReady = 0;
+    }
+    const int n = poll(pfds, 2, static_cast<int>(nTimeoutMs));
+    if (n < 0) {
+        if (errno == EINTR) return 1;
+        Fail();
+        return -1;
+    }
+    for (int i = 0; i < 2; ++i) {
+        const short nEvents = pfds[i].revents;
+        if (nEvents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) waits[i]->nReady |= kSocketReadable;
+        if (nEvents & POLLOUT) waits[i]->nReady |= kSocketWritable;
+    }
+    return n > 0 ? 1 : 0;
+}
+
 SocketHandle OpenBroadcastSocket(uint16_t nPort, int nBufferBytes) {
     const SocketHandle s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (s < 0) {

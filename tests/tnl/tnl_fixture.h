@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tnl/tnl.h"
-#include "tools/tnl_service/fake_tunnel_service.h"
+#include "tnl/service/fake_tunnel_service.h"
 
 namespace tnl_test {
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "tnl/tnl.h"
-#include "tools/tnl_service/fake_tunnel_service.h"
+#include "tnl/service/fake_tunnel_service.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // A stand-in for the tunnel service: listens on the Unix-domain socket TNL_PIPE6 in a run
 // directory, answers the library's requests from a CTunnelStore, records every request text, and
-// can be told to misbehave. Used by the tests in-process and by `tnl_service` as a daemon.
+// can be told to misbehave. Used by the tests in-process and by `tnl_service run FAULT`.
 #pragma once
 
 #include <condition_variable>
@@ -9,7 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "tools/tnl_service/tunnel_store.h"
+#include "tnl/service/service_socket.h"
+#include "tnl/service/tunnel_store.h"
 
 namespace tnl_fake {
 
@@ -73,11 +74,9 @@ class CFakeTunnelService {
     EFault m_eFault = EFault::kNone;
     std::string m_strCannedReply;
     std::vector<std::string> m_requests;
-    CTunnelStore m_store;
+    tnl_service::CTunnelStore m_store;
 };
 
-// Sends one request to the service of the run directory and reads its reply (up to and including
-// "</proto>"). False when the service cannot be reached or closes early.
-bool SendServiceRequest(const std::string& runDir, const std::string& request, std::string* reply);
+using tnl_service::SendServiceRequest;
 
 }  // namespace tnl_fake

@@ -1,9 +1,7 @@
-#include "tools/tnl_service/fake_tunnel_service.h"
+#include "tnl/service/fake_tunnel_service.h"
 
 #include <errno.h>
-#include <string.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,52 +11,12 @@ namespace tnl_fake {
 
 namespace {
 
-constexpr const char* kPipeName = "TNL_PIPE6";
-constexpr const char* kMessageEnd = "</proto>";
+using tnl_service::ReadSome;
+using tnl_service::TakeMessage;
+using tnl_service::WriteAll;
+
 constexpr size_t kSplitPiece = 16;
 constexpr auto kSplitPause = std::chrono::milliseconds(2);
-
-bool MakeAddress(const std::string& path, sockaddr_un* address) {
-    memset(address, 0, sizeof(*address));
-    address->sun_family = AF_UNIX;
-    if (path.size() >= sizeof(address->sun_path)) return false;
-    memcpy(address->sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
-bool WriteAll(int nSocket, const char* pData, size_t nSize) {
-    while (nSize > 0) {
-        ssize_t nSent = send(nSocket, pData, nSize, MSG_NOSIGNAL);
-        if (nSent < 0 && errno == EINTR) continue;
-        if (nSent <= 0) return false;
-        pData += nSent;
-        nSize -= static_cast<size_t>(nSent);
-    }
-    return true;
-}
-
-// Moves one whole message (through "</proto>", and any white space that came with it, so that
-// the request log shows what a client really sent) from the front of buffer to message.
-bool TakeMessage(std::string* buffer, std::string* message) {
-    size_t nEnd = buffer->find(kMessageEnd);
-    if (nEnd == std::string::npos) return false;
-    nEnd = buffer->find_first_not_of(" \t\r\n\v\f", nEnd + strlen(kMessageEnd));
-    if (nEnd == std::string::npos) nEnd = buffer->size();
-    *message = buffer->substr(0, nEnd);
-    buffer->erase(0, nEnd);
-    return true;
-}
-
-bool ReadSome(int nSocket, std::string* buffer) {
-    char szChunk[4096];
-    ssize_t nRead;
-    do {
-        nRead = recv(nSocket, szChunk, sizeof(szChunk), 0);
-    } while (nRead < 0 && errno == EINTR);
-    if (nRead <= 0) return false;
-    buffer->append(szChunk, static_cast<size_t>(nRead));
-    return true;
-}
 
 }  // namespace
 
@@ -84,21 +42,12 @@ CFakeTunnelService::~CFakeTunnelService() {
 }
 
 std::string CFakeTunnelService::SocketPath(const std::string& runDir) {
-    return runDir + "/" + kPipeName;
+    return tnl_service::SocketPath(runDir);
 }
 
 bool CFakeTunnelService::Start() {
-    sockaddr_un address;
-    std::string strPath = SocketPath(m_strRunDir);
-    if (!MakeAddress(strPath, &address)) return false;
-    int nSocket = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int nSocket = tnl_service::ListenLocalSocket(SocketPath(m_strRunDir));
     if (nSocket < 0) return false;
-    unlink(strPath.c_str());
-    if (bind(nSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(nSocket, 8) != 0) {
-        close(nSocket);
-        return false;
-    }
     m_nListenSocket = nSocket;
     m_bStopping = false;
     m_acceptThread = std::thread(&CFakeTunnelService::AcceptLoop, this);
@@ -178,7 +127,7 @@ void CFakeTunnelService::ServeClient(int nSocket) {
             if (eFault == EFault::kCannedReply) {
                 strReply = m_strCannedReply;
             } else if (eFault == EFault::kAnswerError) {
-                strReply = CTunnelStore::ErrorReply("refused");
+                strReply = tnl_service::CTunnelStore::ErrorReply("refused");
             } else {
                 strReply = m_store.Handle(strRequest);
             }
@@ -236,19 +185,6 @@ std::string CFakeTunnelService::Connection(const std::string& name) const {
 bool CFakeTunnelService::SetStatus(const std::string& name, const std::string& statusXml) {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_store.SetStatus(name, statusXml);
-}
-
-bool SendServiceRequest(const std::string& runDir, const std::string& request, std::string* reply) {
-    sockaddr_un address;
-    if (!MakeAddress(CFakeTunnelService::SocketPath(runDir), &address)) return false;
-    int nSocket = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (nSocket < 0) return false;
-    std::string strBuffer;
-    bool bOk = connect(nSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-               WriteAll(nSocket, request.data(), request.size());
-    while (bOk && !TakeMessage(&strBuffer, reply)) bOk = ReadSome(nSocket, &strBuffer);
-    close(nSocket);
-    return bOk;
 }
 
 }  // namespace tnl_fake

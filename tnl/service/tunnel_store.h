@@ -1,5 +1,6 @@
-// The connections of the fake tunnel service and its answers to the protocol's requests
-// (GETLIST, GETSTAT, ADD, UPDATE, DELETE one or all). Not thread-safe; the server serialises.
+// The connections of a tunnel service and its answers to the protocol's requests (GETLIST,
+// GETSTAT, ADD, UPDATE, DELETE one or all). Used by the service and by its test double. Not
+// thread-safe; the server serialises.
 #pragma once
 
 #include <pugixml.hpp>
@@ -7,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tnl_fake {
+namespace tnl_service {
 
 class CTunnelStore {
   public:
@@ -25,6 +26,13 @@ class CTunnelStore {
     bool SetStatus(const std::string& name, const std::string& statusXml);
     void Clear();
 
+    // Each stored connection serialised without its status, in order.
+    std::vector<std::string> Configs() const;
+    // Every connection without status, as one <connections> document, and back. LoadText
+    // replaces the stored connections; false (nothing changed) when the text does not parse.
+    std::string SaveText() const;
+    bool LoadText(const std::string& text);
+
     static std::string ErrorReply(std::string_view message);
 
   private:
@@ -39,4 +47,4 @@ class CTunnelStore {
     pugi::xml_node m_root;
 };
 
-}  // namespace tnl_fake
+}  // namespace tnl_service

@@ -1,8 +1,8 @@
-#include "tools/tnl_service/tunnel_store.h"
+#include "tnl/service/tunnel_store.h"
 
 #include <sstream>
 
-namespace tnl_fake {
+namespace tnl_service {
 
 namespace {
 
@@ -83,6 +83,37 @@ void CTunnelStore::Clear() {
     while (m_root.first_child()) m_root.remove_child(m_root.first_child());
 }
 
+std::vector<std::string> CTunnelStore::Configs() const {
+    std::vector<std::string> configs;
+    for (pugi::xml_node connection : m_root.children("connection")) {
+        pugi::xml_document copy;
+        copy.append_copy(connection).remove_child("status");
+        configs.push_back(Serialize(copy));
+    }
+    return configs;
+}
+
+std::string CTunnelStore::SaveText() const {
+    pugi::xml_document copy;
+    pugi::xml_node root = copy.append_copy(m_root);
+    for (pugi::xml_node connection : root.children("connection")) connection.remove_child("status");
+    return Serialize(copy);
+}
+
+bool CTunnelStore::LoadText(const std::string& text) {
+    pugi::xml_document loaded;
+    if (!ParseElement(text, &loaded)) return false;
+    pugi::xml_node root = loaded.child("connections");
+    if (!root) return false;
+    Clear();
+    pugi::xml_document status;
+    ParseElement(kInitialStatus, &status);
+    for (pugi::xml_node connection : root.children("connection")) {
+        m_root.append_copy(connection).append_copy(status.document_element());
+    }
+    return true;
+}
+
 std::string CTunnelStore::Handle(std::string_view request) {
     pugi::xml_document doc;
     if (!doc.load_buffer(request.data(), request.size())) return ErrorReply("malformed request");
@@ -154,4 +185,4 @@ std::string CTunnelStore::Delete(const pugi::xml_node& operation) {
     return kSuccessReply;
 }
 
-}  // namespace tnl_fake
+}  // namespace tnl_service

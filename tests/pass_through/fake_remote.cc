@@ -6,83 +6,77 @@ namespace {
 
 constexpr unsigned kSilenceMs = 20000;
 
-bool SendAll(platform::SocketHandle s, const char* p, size_t nLength) {
-    while (nLength > 0) {
-        const long n = platform::SocketSend(s, p, nLength);
+bool SendAll(platform::SocketHandle s, const std::string& strData) {
+    for (size_t nSent = 0; nSent < strData.size();) {
+        const long n = platform::SocketSend(s, strData.data() + nSent, strData.size() - nSent);
         if (n <= 0) return false;
-        p += n;
-        nLength -= static_cast<size_t>(n);
+        nSent += static_cast<size_t>(n);
     }
     return true;
 }
 
 }  // namespace
 
-CFakeRemote::CFakeRemote(std::string strAnswer) : m_strAnswer(std::move(strAnswer)) {
-    m_listen = platform::ListenTcp("127.0.0.1", 0, 5);
-    m_nPort = platform::SocketLocalPort(m_listen);
-    m_acceptThread = std::thread(&CFakeRemote::AcceptLoop, this);
-}
+CFakeRemote::CFakeRemote(std::string strAnswer)
+    : m_strAnswer(std::move(strAnswer)),
+      m_listen(platform::ListenTcp("127.0.0.1", 0, 5)),
+      m_nPort(platform::SocketLocalPort(m_listen)),
+      m_acceptThread(&CFakeRemote::AcceptLoop, this) {}
 
 CFakeRemote::~CFakeRemote() {
     platform::ShutdownSocket(m_listen);
     m_acceptThread.join();
     platform::CloseSocket(m_listen);
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        for (platform::SocketHandle s : m_sockets) platform::ShutdownSocket(s);
-    }
+    for (platform::SocketHandle s : m_sockets) platform::ShutdownSocket(s);
     for (std::thread& thread : m_threads) thread.join();
+    for (platform::SocketHandle s : m_sockets) platform::CloseSocket(s);
 }
 
-std::vector<std::string> CFakeRemote::Log() const {
+std::vector<std::string> CFakeRemote::Handshakes() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_log;
+    return m_handshakes;
 }
 
-size_t CFakeRemote::Accepted() const {
+int CFakeRemote::Accepted() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_nAccepted;
+    return static_cast<int>(m_sockets.size());
+}
+
+int CFakeRemote::Closed() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nClosed;
 }
 
 void CFakeRemote::AcceptLoop() {
-    for (;;) {
-        const platform::SocketHandle s = platform::AcceptConnection(m_listen);
-        if (s == platform::kInvalidSocket) return;
+    platform::SocketHandle s;
+    while ((s = platform::AcceptConnection(m_listen)) != platform::kInvalidSocket) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        const int nNumber = static_cast<int>(++m_nAccepted);
-        m_log.push_back("accept " + std::to_string(nNumber));
         m_sockets.push_back(s);
-        m_threads.emplace_back(&CFakeRemote::Serve, this, s, nNumber);
+        m_threads.emplace_back(&CFakeRemote::Serve, this, s);
     }
 }
 
-void CFakeRemote::Serve(platform::SocketHandle s, int nNumber) {
-    if (m_strAnswer.empty() || AnswerHandshake(s, nNumber)) {
-        char buffer[16384];
-        long n;
-        while ((n = platform::SocketReceive(s, buffer, sizeof(buffer))) > 0 &&
-               SendAll(s, buffer, static_cast<size_t>(n))) {
+void CFakeRemote::Serve(platform::SocketHandle s) {
+    bool bEcho = m_strAnswer.empty();
+    if (!bEcho) {
+        std::string strRequest;
+        char c;
+        while ((strRequest.empty() || strRequest.back() != '}') &&
+               platform::SocketReceive(s, &c, 1) == 1) {
+            strRequest += c;
         }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_handshakes.push_back(strRequest);
+        bEcho = m_strAnswer != "close" && SendAll(s, m_strAnswer);
     }
-    Note("close " + std::to_string(nNumber));
+    char buffer[16384];
+    long n = 0;
+    while (bEcho && (n = platform::SocketReceive(s, buffer, sizeof(buffer))) > 0 &&
+           SendAll(s, std::string(buffer, static_cast<size_t>(n)))) {
+    }
     platform::ShutdownSocket(s);
-}
-
-bool CFakeRemote::AnswerHandshake(platform::SocketHandle s, int nNumber) {
-    std::string strRequest;
-    char c;
-    while (strRequest.empty() || strRequest.back() != '}') {
-        if (platform::SocketReceive(s, &c, 1) != 1) return false;
-        strRequest += c;
-    }
-    Note("handshake " + std::to_string(nNumber) + " " + strRequest);
-    return m_strAnswer != "close" && SendAll(s, m_strAnswer.data(), m_strAnswer.size());
-}
-
-void CFakeRemote::Note(const std::string& strEvent) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_log.push_back(strEvent);
+    ++m_nClosed;
 }
 
 uint16_t FreeLoopbackPort() {
@@ -92,15 +86,16 @@ uint16_t FreeLoopbackPort() {
     return nPort;
 }
 
-std::string RoundTrip(platform::SocketHandle s, const std::string& strData) {
+std::string RoundTrip(platform::SocketHandle s, const std::string& strData, size_t nExpected) {
+    if (nExpected == 0) nExpected = strData.size();
     platform::SetSocketTimeouts(s, kSilenceMs, kSilenceMs);
-    std::thread sender([&] { SendAll(s, strData.data(), strData.size()); });
+    std::thread sender([&] { SendAll(s, strData); });
     std::string strReceived;
     char buffer[16384];
     long n = 1;
-    while (strReceived.size() < strData.size() && n > 0) {
-        n = platform::SocketReceive(s, buffer, sizeof(buffer));
-        if (n > 0) strReceived.append(buffer, static_cast<size_t>(n));
+    while (strReceived.size() < nExpected &&
+           (n = platform::SocketReceive(s, buffer, sizeof(buffer))) > 0) {
+        strReceived.append(buffer, static_cast<size_t>(n));
     }
     sender.join();
     return strReceived;

@@ -24,9 +24,9 @@ namespace fs = std::filesystem;
 
 class CRecordingTunnelReport final : public ITunnelReport {
 public:
-    void ShowStatusText(const std::string& text) override { statusTexts.push_back(text); }
+    void ShowStatusText(const std::string&) override {}
     void ShowErrorText(const std::string& text) override { errorTexts.push_back(text); }
-    std::vector<std::string> statusTexts, errorTexts;
+    std::vector<std::string> errorTexts;
 };
 
 // A pseudo-terminal whose slave stands in for the virtual port's device. The slave stays open
@@ -115,108 +115,88 @@ protected:
     CRecordingTunnelReport m_report;
 };
 
+// The request in one line: type, host, port, subdomain (- when not given), listen port (-
+// when not given), serial settings.
+std::string Describe(const CPassThroughRequest& r) {
+    return std::to_string(r.nType) + " " + r.strHost + " " + r.strPort + " " +
+           (r.bHasSubdomain ? "[" + r.strSubdomain + "]" : "-") + " " +
+           (r.bHasListenPort ? std::to_string(r.nListenPort) : "-") + " " + r.strSerialParams;
+}
+
 TEST(PassThroughDescription, ReadsEveryFormOfTheDescription) {
-    struct Case {
-        std::string strText;
-        int nType;
-        std::string strHost, strPort;
-        bool bHasSubdomain;
-        std::string strSubdomain;
-        int nListenPort;  // -1: not given
-        std::string strSerialParams;
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "0 127.0.0.1 61 - - 9600,E,7,1"},
+        {"{}", "0   - - 9600,E,7,1"},
+        {R"({"type":1,"url":"127.0.0.1:9000:plant3","e_port":6000,"deviceId":"x"})",
+         "1 127.0.0.1 9000 [plant3] 6000 9600,E,7,1"},
+        {R"({"TYPE":"1","Url":"localhost:81","E_PORT":"6001x"})", "1 localhost 81 - 6001 9600,E,7,1"},
+        {R"({"url":"relay:82:"})", "0 relay 82 [] - 9600,E,7,1"},
+        {R"({"url":"relay"})", "0 relay  - - 9600,E,7,1"},
+        {R"({"baudrate":"115200","check_bit":"NONE","data_length":8,"stop_bit":"2"})",
+         "0   - - 115200,N,8,2"},
     };
-    const Case cases[] = {
-        {"", 0, "127.0.0.1", "61", false, "", -1, "9600,E,7,1"},
-        {"{}", 0, "", "", false, "", -1, "9600,E,7,1"},
-        {R"({"type":1,"url":"127.0.0.1:9000:plant3","e_port":6000,"deviceId":"x"})", 1,
-         "127.0.0.1", "9000", true, "plant3", 6000, "9600,E,7,1"},
-        {R"({"TYPE":"1","Url":"localhost:81","E_PORT":"6001x"})", 1, "localhost", "81", false,
-         "", 6001, "9600,E,7,1"},
-        {R"({"url":"relay:82:"})", 0, "relay", "82", true, "", -1, "9600,E,7,1"},
-        {R"({"url":"relay"})", 0, "relay", "", false, "", -1, "9600,E,7,1"},
-        {R"({"type":2,"baudrate":"115200","check_bit":"NONE","data_length":8,"stop_bit":"2"})",
-         2, "", "", false, "", -1, "115200,N,8,2"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.strText);
+    for (const auto& [strText, strExpected] : cases) {
         CPassThroughRequest request;
-        ASSERT_TRUE(ParsePassThroughDescription(c.strText, &request));
-        EXPECT_EQ(request.nType, c.nType);
-        EXPECT_EQ(request.bHasUrl, !c.strHost.empty());
-        EXPECT_EQ(request.strHost, c.strHost);
-        EXPECT_EQ(request.strPort, c.strPort);
-        EXPECT_EQ(request.bHasSubdomain, c.bHasSubdomain);
-        EXPECT_EQ(request.strSubdomain, c.strSubdomain);
-        EXPECT_EQ(request.bHasListenPort ? request.nListenPort : -1, c.nListenPort);
-        EXPECT_EQ(request.strSerialParams, c.strSerialParams);
+        ASSERT_TRUE(ParsePassThroughDescription(strText, &request)) << strText;
+        EXPECT_EQ(Describe(request), strExpected) << strText;
     }
     CPassThroughRequest request;
-    for (const std::string strBad : {"{\"type\":1", "[1]", "not json"}) {
-        EXPECT_FALSE(ParsePassThroughDescription(strBad, &request)) << strBad;
+    for (const char* szBad : {"{\"type\":1", "[1]", "not json"}) {
+        EXPECT_FALSE(ParsePassThroughDescription(szBad, &request)) << szBad;
     }
 }
 
 TEST_F(PassThroughTest, RelayStartsKeepTheSubdomainUntilAUrlNamesAnother) {
     const int nListenPort = FreeLoopbackPort();
-    struct Step {
-        std::string strUrl, strHost;
-        int nRemotePort;
-        std::string strSubdomain;
-    };
-    const Step steps[] = {{"127.0.0.1:4001", "127.0.0.1", 4001, ""},
-                          {"127.0.0.1:4002:plant3", "127.0.0.1", 4002, "plant3"},
-                          {"localhost:4003", "localhost", 4003, "plant3"},
-                          {"127.0.0.1:4004:", "127.0.0.1", 4004, ""}};
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.strUrl);
-        ASSERT_EQ(StartPassThrough(RelayDescription(step.strUrl, nListenPort), m_report), 1);
+    const std::pair<std::string, std::string> steps[] = {
+        {"127.0.0.1:4001", "[]"}, {"127.0.0.1:4002:plant3", "[plant3]"},
+        {"localhost:4003", "[plant3]"}, {"127.0.0.1:4004:", "[]"}};
+    for (const auto& [strUrl, strSubdomain] : steps) {
+        ASSERT_EQ(StartPassThrough(RelayDescription(strUrl, nListenPort), m_report), 1) << strUrl;
         EXPECT_EQ(g_nPassThroughMode.load(), 2);
-        const CRelayParams params = PassThroughRelayParams();
-        EXPECT_EQ(params.strRemoteHost, step.strHost);
-        EXPECT_EQ(params.nRemotePort, step.nRemotePort);
-        EXPECT_EQ(params.nListenPort, nListenPort);
-        EXPECT_EQ(params.strSubdomain, step.strSubdomain);
-        EXPECT_EQ(g_appSettings.strTunnelHost, step.strHost);
-        EXPECT_EQ(g_appSettings.strTunnelPort, std::to_string(step.nRemotePort));
+        const CRelayParams p = PassThroughRelayParams();
+        const std::string strTunnel = g_appSettings.strTunnelHost + ":" + g_appSettings.strTunnelPort;
+        EXPECT_EQ(p.strRemoteHost + ":" + std::to_string(p.nRemotePort), strTunnel);
+        EXPECT_EQ(strUrl.substr(0, strTunnel.size()), strTunnel);
+        EXPECT_EQ("[" + p.strSubdomain + "]", strSubdomain) << strUrl;
+        EXPECT_EQ(p.nListenPort, nListenPort);
         EXPECT_EQ(StopPassThrough(), 1);
         EXPECT_EQ(g_nPassThroughMode.load(), 0);
     }
 }
 
-TEST_F(PassThroughTest, BadTextsAndRelaysThatCannotListenAreNotStarted) {
+TEST_F(PassThroughTest, BadTextsStartNothingAndAStopThenOnlySetsTheMode) {
     for (const std::string& strText :
          {std::string("{\"type\":1"), RelayDescription("127.0.0.1:4001", 0),
           RelayDescription("127.0.0.1:0", FreeLoopbackPort())}) {
         EXPECT_EQ(StartPassThrough(strText, m_report), 0) << strText;
         EXPECT_EQ(g_nPassThroughMode.load(), 0);
     }
-}
-
-TEST_F(PassThroughTest, StopWithoutAPassThroughOnlySetsTheMode) {
-    g_appSettings.strTunnelHost = "127.0.0.9";
-    g_appSettings.strTunnelPort = "77";
     EXPECT_EQ(StopPassThrough(), 1);
     EXPECT_EQ(g_nPassThroughMode.load(), 0);
-    EXPECT_EQ(g_appSettings.strTunnelHost, "127.0.0.9");
-    EXPECT_EQ(g_appSettings.strTunnelPort, "77");
+    EXPECT_EQ(g_appSettings.strTunnelHost + ":" + g_appSettings.strTunnelPort, "127.0.0.1:0");
 }
 
 TEST_F(PassThroughTest, DirectModePointsThePortAtTheServerAndShakesHandsThroughIt) {
     tnl_fake::CFakeTunnelService service((m_dir / "run").string());
     ASSERT_TRUE(service.Start());
+    const std::string strDescription = R"({"url":"127.0.0.1:4567:plant3","devicePort":"COM1"})";
+    // No port appears: the user is told.
+    EXPECT_EQ(StartPassThrough(strDescription, m_report), 1);
+    EXPECT_EQ(m_report.errorTexts, std::vector<std::string>{"The virtual port could not be created"});
+
     CPty pty;
     ASSERT_TRUE(pty.Open());
     fs::create_symlink(pty.SlavePath(), m_dir / "ports" / "com7");
     std::string strRequest;
     std::thread remote([&] { strRequest = pty.AnswerHandshake("{\"State\":\"200\"}"); });
-    const int nResult =
-        StartPassThrough(R"({"url":"127.0.0.1:4567:plant3","devicePort":"COM1"})", m_report);
+    const int nResult = StartPassThrough(strDescription, m_report);
     remote.join();
     ASSERT_EQ(nResult, 1);
-    EXPECT_EQ(strRequest, "{\"Subdomain\":\"plant3\"}");
+    EXPECT_EQ(strRequest, SubdomainRequest("plant3"));
     EXPECT_EQ(g_nPassThroughMode.load(), 1);
     EXPECT_EQ(g_appSettings.strSerialParams, "9600,E,7,1");
-    EXPECT_TRUE(m_report.errorTexts.empty());
+    EXPECT_EQ(m_report.errorTexts.size(), 1u);
     const std::string strStartAdd = LastAdd(service);
     for (const char* szPart : {"127.0.0.1", "4567", "9600,E,7,1", "COM7"}) {
         EXPECT_NE(strStartAdd.find(szPart), std::string::npos) << szPart;
@@ -224,21 +204,8 @@ TEST_F(PassThroughTest, DirectModePointsThePortAtTheServerAndShakesHandsThroughI
 
     EXPECT_EQ(StopPassThrough(), 1);
     EXPECT_EQ(g_nPassThroughMode.load(), 0);
-    EXPECT_EQ(g_appSettings.strTunnelHost, "localhost");
-    EXPECT_EQ(g_appSettings.strTunnelPort, "5001");
-    const std::string strStopAdd = LastAdd(service);
-    EXPECT_NE(strStopAdd, strStartAdd);
-    EXPECT_NE(strStopAdd.find("5001"), std::string::npos);
-}
-
-TEST_F(PassThroughTest, DirectModeWithoutThePortReportsTheCreateError) {
-    EXPECT_EQ(StartPassThrough(R"({"url":"127.0.0.1:4567:plant3","check_bit":"ODD"})",
-                               m_report),
-              1);
-    EXPECT_EQ(g_nPassThroughMode.load(), 1);
-    EXPECT_EQ(g_appSettings.strSerialParams, "9600,O,7,1");
-    EXPECT_EQ(m_report.errorTexts,
-              std::vector<std::string>{"The virtual port could not be created"});
+    EXPECT_EQ(g_appSettings.strTunnelHost + ":" + g_appSettings.strTunnelPort, "localhost:5001");
+    EXPECT_NE(LastAdd(service).find("5001"), std::string::npos);
 }
 
 }  // namespace

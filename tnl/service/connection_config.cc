@@ -1,9 +1,8 @@
 #include "tnl/service/connection_config.h"
 
-#include <pugixml.hpp>
-
 #include <algorithm>
 #include <cstdlib>
+#include <pugixml.hpp>
 
 namespace tnl_service {
 
@@ -14,8 +13,9 @@ constexpr uint16_t kDefaultPort = 5001;
 constexpr int kLastComNumber = 255;
 
 bool ParseType(std::string_view text, ETunnelType* eType) {
-    static const std::pair<const char*, ETunnelType> kTypes[] = {
-        {"SERVER", ETunnelType::kServer}, {"CLIENT", ETunnelType::kClient}, {"UDP", ETunnelType::kUdp}};
+    static const std::pair<const char*, ETunnelType> kTypes[] = {{"SERVER", ETunnelType::kServer},
+                                                                 {"CLIENT", ETunnelType::kClient},
+                                                                 {"UDP", ETunnelType::kUdp}};
     for (const auto& [szName, eValue] : kTypes) {
         if (text == szName) {
             *eType = eValue;
@@ -66,7 +66,8 @@ bool ParseConnection(std::string_view text, CConnectionConfig* config) {
     pugi::xml_node connection = doc.child("connection");
     CConnectionConfig parsed;
     parsed.strName = connection.child("name").text().get();
-    if (parsed.strName.empty() || !ParseType(connection.child("type").text().get(), &parsed.eType)) {
+    if (parsed.strName.empty() ||
+        !ParseType(connection.child("type").text().get(), &parsed.eType)) {
         return false;
     }
     pugi::xml_node port = connection.child("port");

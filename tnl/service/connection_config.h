@@ -31,8 +31,8 @@ struct CConnectionConfig {
     int nKeepAliveReplyMs = 1000;
     bool bBreak = false;  // drop the network side after nBreakMs without traffic
     int nBreakMs = 60000;
-    bool bNoDelay = false;     // network.nagle.enable 0
-    int nMaxConnections = 1;   // SERVER: clients carried at once
+    bool bNoDelay = false;    // network.nagle.enable 0
+    int nMaxConnections = 1;  // SERVER: clients carried at once
 };
 
 // Reads a serialised <connection>. False when it does not parse, has no name or no known type.

@@ -149,7 +149,8 @@ bool PauseUnlessStopped(const sigset_t& signals, int nPauseMs) {
     uint64_t nEnd = platform::MonotonicMs() + static_cast<uint64_t>(nPauseMs);
     for (uint64_t nNow; (nNow = platform::MonotonicMs()) < nEnd;) {
         uint64_t nLeft = nEnd - nNow;
-        timespec wait = {static_cast<time_t>(nLeft / 1000), static_cast<long>(nLeft % 1000) * 1000000};
+        timespec wait = {static_cast<time_t>(nLeft / 1000),
+                         static_cast<long>(nLeft % 1000) * 1000000};
         int nSignal = sigtimedwait(&signals, nullptr, &wait);
         if (nSignal == SIGTERM || nSignal == SIGINT) return true;
     }
@@ -170,7 +171,8 @@ int Supervise() {
         pid_t nWorker = StartWorker(signals);
         int nStatus = 0;
         if (nWorker < 0 || AwaitWorker(nWorker, signals, &nStatus) || !WIFSIGNALED(nStatus)) break;
-        fprintf(stderr, "tnl_service: worker ended by signal %d; starting again\n", WTERMSIG(nStatus));
+        fprintf(stderr, "tnl_service: worker ended by signal %d; starting again\n",
+                WTERMSIG(nStatus));
         RemoveRecordedLinks(RunFile(kLinksFile));
         bool bSteady = platform::MonotonicMs() - nStartedMs >= kSteadyRunMs;
         nPauseMs = bSteady ? kFirstRestartPauseMs : std::min(nPauseMs * 2, kLongestRestartPauseMs);

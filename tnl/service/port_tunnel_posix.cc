@@ -168,9 +168,10 @@ void CPortTunnel::StopNetwork() {
 
 void CPortTunnel::ScheduleRetry(uint64_t nNowMs) {
     m_nHost = 0;
-    m_nRetryAtMs = m_config.bReconnect
-                       ? nNowMs + static_cast<uint64_t>(std::max(kShortestRetryMs, m_config.nReconnectMs))
-                       : 0;
+    m_nRetryAtMs =
+        m_config.bReconnect
+            ? nNowMs + static_cast<uint64_t>(std::max(kShortestRetryMs, m_config.nReconnectMs))
+            : 0;
 }
 
 // Starts a connection to the next host entry that resolves and accepts a connect; when none is
@@ -255,9 +256,9 @@ void CPortTunnel::AddPollFds(std::vector<pollfd>* fds) const {
     if (m_nUdp >= 0) AddFd(fds, m_nUdp, nNetworkIn);
     for (const CPeer& peer : m_peers) {
         if (peer.bDropped) continue;
-        short nEvents = peer.bConnecting ? POLLOUT
-                                         : static_cast<short>(nNetworkIn |
-                                                              (peer.strOut.empty() ? 0 : POLLOUT));
+        short nEvents = peer.bConnecting
+                            ? POLLOUT
+                            : static_cast<short>(nNetworkIn | (peer.strOut.empty() ? 0 : POLLOUT));
         AddFd(fds, peer.nFd, nEvents);
     }
 }
@@ -368,9 +369,9 @@ void CPortTunnel::ToNetwork(const char* pData, size_t nSize, uint64_t nNowMs) {
     if (m_config.eType == ETunnelType::kUdp) {
         for (size_t i = 0; i < m_targets.size(); ++i) {
             if (m_targets[i].sin_port == 0) continue;
-            ssize_t nSent = sendto(m_nUdp, pData, nSize, MSG_DONTWAIT,
-                                   reinterpret_cast<const sockaddr*>(&m_targets[i]),
-                                   sizeof(m_targets[i]));
+            ssize_t nSent =
+                sendto(m_nUdp, pData, nSize, MSG_DONTWAIT,
+                       reinterpret_cast<const sockaddr*>(&m_targets[i]), sizeof(m_targets[i]));
             if (nSent <= 0) continue;
             m_nSent += static_cast<uint64_t>(nSent);
             m_remotes[i].nSent += static_cast<uint64_t>(nSent);
@@ -394,8 +395,8 @@ void CPortTunnel::FromNetwork(CRemoteStatus& remote, const char* pData, size_t n
 
 void CPortTunnel::Flush(CPeer& peer, uint64_t nNowMs) {
     while (!peer.strOut.empty()) {
-        ssize_t nSent = send(peer.nFd, peer.strOut.data(), peer.strOut.size(),
-                             MSG_DONTWAIT | MSG_NOSIGNAL);
+        ssize_t nSent =
+            send(peer.nFd, peer.strOut.data(), peer.strOut.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (nSent < 0) {
             if (!IsTransient()) peer.bDropped = true;
             return;

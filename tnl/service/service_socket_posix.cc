@@ -1,10 +1,10 @@
-#include "tnl/service/service_socket.h"
-
 #include <errno.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+#include "tnl/service/service_socket.h"
 
 namespace tnl_service {
 

@@ -165,7 +165,8 @@ void CTunnelService::Run() {
     for (;;) {
         fds = {{m_nWake, POLLIN, 0}, {m_nListen, POLLIN, 0}};
         for (const CControlClient& client : m_clients) {
-            fds.push_back({client.nFd, static_cast<short>(POLLIN | (client.strOut.empty() ? 0 : POLLOUT)), 0});
+            fds.push_back({client.nFd,
+                           static_cast<short>(POLLIN | (client.strOut.empty() ? 0 : POLLOUT)), 0});
         }
         size_t nOwn = fds.size();
         owners.assign(nOwn, nullptr);

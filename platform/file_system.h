@@ -32,6 +32,10 @@ bool ResolveRealPath(const std::string& path, std::string* out);
 // The user's home folder; empty when unknown.
 std::string GetHomeDirectory();
 bool FileExists(const std::string& path);       // a regular file
+// The text a symbolic link holds (as stored, possibly relative); false when path is no link.
+bool ReadSymbolicLink(const std::string& path, std::string* target);
+// True when path (links followed) is a character device that exists now.
+bool IsCharacterDevice(const std::string& path);
 bool DirectoryExists(const std::string& path);  // a directory
 bool GetFileSize(const std::string& path, uint64_t* size);
 bool RemoveFile(const std::string& path);

@@ -2,6 +2,7 @@
 // can ever become a command.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,6 +20,10 @@ struct CSpawnRequest {
 
 // Starts the program and does not wait for it. False when it could not be started.
 bool SpawnDetached(const CSpawnRequest& request, int* pPid = nullptr);
+// Starts the program and waits for it to end. onStarted, when given, runs once the program has
+// started and before the wait (it does not run when the start failed). Returns the exit code,
+// or -1 when it could not be started or did not end normally.
+int RunAndWait(const CSpawnRequest& request, const std::function<void()>& onStarted = {});
 // Starts the program, writes input to its standard input, closes it and waits for the end.
 // Returns the exit code, or -1 when it could not be started or did not end normally.
 int RunWithInput(const CSpawnRequest& request, std::string_view input);

@@ -10,6 +10,11 @@
 // devicesDir stands in for /dev in tests.
 int ListPortNumbers(std::vector<int>* pNumbers, const std::string& strDevicesDir = "/dev");
 
+// The folder the program's own calls of ListPortNumbers read the ttySn devices from: "/dev",
+// unless a test named another (empty restores "/dev").
+void SetSerialDevicesDir(const std::string& strDir);
+std::string SerialDevicesDir();
+
 // 1 when the ports folder has a link "comN" to a character device that exists now and the
 // name is exactly "COMN" (so "com2" is never present); else 0.
 int IsPortPresent(const std::string& strPortName);

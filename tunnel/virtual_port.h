@@ -6,11 +6,24 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
+#include "tunnel/tnl_value.h"
 #include "tunnel/tunnel_context.h"
 
 // 1 at program start, 0 while the set-up thread runs; the settings page stays closed while 0.
 extern std::atomic<int> g_nVirtualPortReady;
+
+// One parameter of the connection as it is handed to the tunnel library.
+struct CPortParameter {
+    std::string strName;
+    CTnlValue value;
+};
+
+// Every parameter of the connection in the order it is set: name, port.name, port.type,
+// network.host and protocol.type from the settings, then the default table in ordinal name
+// order with the settings' serial parameters as port.settings.
+std::vector<CPortParameter> VirtualPortParameters();
 
 // Creates the connection with the settings' port name, relay host and port and serial settings
 // and the full default parameter table. The library's link must be open. Non-zero on success.

@@ -188,6 +188,19 @@ bool FileExists(const std::string& path) {
     return StatMode(path, &mode) && S_ISREG(mode);
 }
 
+bool ReadSymbolicLink(const std::string& path, std::string* target) {
+    char szTarget[PATH_MAX];
+    const ssize_t n = readlink(path.c_str(), szTarget, sizeof(szTarget));
+    if (n < 0 || static_cast<size_t>(n) >= sizeof(szTarget)) return false;
+    target->assign(szTarget, static_cast<size_t>(n));
+    return true;
+}
+
+bool IsCharacterDevice(const std::string& path) {
+    mode_t mode;
+    return StatMode(path, &mode) && S_ISCHR(mode);
+}
+
 bool ResolveRealPath(const std::string& path, std::string* out) {
     char* resolved = realpath(path.c_str(), nullptr);
     if (resolved == nullptr) return false;

@@ -307,6 +307,15 @@ bool SpawnDetached(const CSpawnRequest& request, int* pPid) {
     return true;
 }
 
+int RunAndWait(const CSpawnRequest& request, const std::function<void()>& onStarted) {
+    CPreparedSpawn prepared;
+    if (!PrepareSpawn(request, &prepared)) return -1;
+    const pid_t pid = StartChild(prepared, -1, -1);
+    if (pid <= 0) return -1;
+    if (onStarted) onStarted();
+    return WaitExitCode(pid);
+}
+
 int RunWithInput(const CSpawnRequest& request, std::string_view input) {
     return RunWithPipe(request, true, [&](int fd) { WriteAll(fd, input); });
 }

@@ -12,6 +12,7 @@
 #include "tnl/tnl.h"
 #include "tunnel/com_ports.h"
 #include "tunnel/service_control.h"
+#include "tunnel/tnl_value.h"
 #include "tunnel/virtual_port.h"
 
 std::atomic<int> g_nPassThroughMode{0};
@@ -94,17 +95,6 @@ void TakeAddresses(const CPassThroughRequest& request) {
     if (request.bHasListenPort) g_relayParams.nListenPort = request.nListenPort;
 }
 
-bool ConnectLocalService() {
-    static const OLECHAR kLocalServer[] = {'.', 0};
-    VARIANT server;
-    VariantInit(&server);
-    server.vt = VT_BSTR;
-    server.bstrVal = SysAllocString(kLocalServer);
-    const bool bConnected = tnl_ConnectService(&server) != 0;
-    VariantClear(&server);
-    return bConnected;
-}
-
 // Deletes, disables and enables the service, then creates the virtual port connection with the
 // current tunnel address and serial settings, up to four times until the port is there.
 bool RecreateVirtualPort(bool bWaitBeforeRestart) {
@@ -114,7 +104,7 @@ bool RecreateVirtualPort(bool bWaitBeforeRestart) {
         if (bWaitBeforeRestart) TunnelWait(kServiceSettleMs);
         RestartServiceClean();
         TunnelWait(kServiceSettleMs);
-        if (ConnectLocalService()) CreateVirtualPortConnection();
+        if (ConnectTunnelService()) CreateVirtualPortConnection();
         bPresent = IsPortPresent(g_appSettings.strVirCom) == 1;
     }
     tnl_DisconnectService();

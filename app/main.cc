@@ -19,6 +19,7 @@
 #include "app/box_cli.h"
 #include "app/main_frame.h"
 #include "app/startup.h"
+#include "app/subsystem_hooks.h"
 #include "app/terminal_frontend.h"
 #include "bridge/box_services.h"
 #include "bridge/browser_switches.h"
@@ -135,28 +136,40 @@ private:
     }
 };
 
+// The box operations plus the pass-through and the panel editor.
+CBridgeServices WithSubsystems(CBridgeServices services, CSubsystemServices& subsystems) {
+    services.pPassThrough = &subsystems;
+    services.pEditor = &subsystems;
+    return services;
+}
+
 int RunWebFrontend(const COptions& options) {
     CUiLoop loop;
     CWebFrontend web(loop);
     CSystemBrowsers browsers;
+    CNoCertificateImport certificates;
+    CSubsystemHooks hooks(certificates);
+    CSubsystemServices subsystems(hooks.Report());
     CBoxServices boxServices;
     CAppOptions appOptions;
     appOptions.nPort = static_cast<int>(options.nPort);
     appOptions.bOpenBrowser = options.bOpenBrowser;
-    appOptions.services = boxServices.Services();
+    appOptions.services = WithSubsystems(boxServices.Services(), subsystems);
     appOptions.timing = options.timing;
-    CZELVOApp app(appOptions, CAppParts{nullptr, web, browsers, loop, std::cout});
+    CZELVOApp app(appOptions, CAppParts{&hooks, web, browsers, loop, std::cout});
     // Before any thread starts, so that only the waiting thread takes the signals.
     platform::HandleTerminationRequests([&app] { app.RequestClose(); });
     return app.Run();
 }
 
 int RunTerminalFrontend(const COptions& options) {
-    CNoAppHooks hooks;
+    CNoCertificateImport certificates;
+    CSubsystemHooks hooks(certificates);
     LoadStartupSettings(hooks);
     CTerminalFrontend terminal(std::cin, std::cout, options.bAssumeYes);
+    CSubsystemServices subsystems(hooks.Report());
     CBoxServices boxServices;
-    CMainFrame frame(boxServices.Services(), options.timing);
+    CMainFrame frame(WithSubsystems(boxServices.Services(), subsystems), options.timing, &hooks);
     frame.AttachPage(&terminal);
     frame.AttachDialogs(&terminal);
     frame.AttachView(&terminal);

@@ -139,9 +139,9 @@ int StartDirectMode(const CPassThroughRequest& request, ITunnelReport& report) {
         report.ShowErrorText(GetLocalizedString("create_error"));
         return 1;
     }
-    // Only a named subdomain is announced, as the relay does; the answer is not looked at.
-    const std::string strSubdomain = PassThroughRelayParams().strSubdomain;
-    if (!strSubdomain.empty()) ShakeHandsThroughPort(g_appSettings.strVirCom, strSubdomain);
+    // The remote server hears the subdomain (empty when none was ever named) before the port
+    // is handed to the download tool; the answer is not looked at.
+    ShakeHandsThroughPort(g_appSettings.strVirCom, PassThroughRelayParams().strSubdomain);
     return 1;
 }
 

@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -307,11 +308,22 @@ bool SpawnDetached(const CSpawnRequest& request, int* pPid) {
     return true;
 }
 
+// posix_spawn: the C library starts the child without running any code of ours in it. The
+// child takes our descriptors that are not close-on-exec, as a program started by the system
+// would.
 int RunAndWait(const CSpawnRequest& request, const std::function<void()>& onStarted) {
     CPreparedSpawn prepared;
     if (!PrepareSpawn(request, &prepared)) return -1;
-    const pid_t pid = StartChild(prepared, -1, -1);
-    if (pid <= 0) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!prepared.strWorkingDir.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, prepared.strWorkingDir.c_str());
+    }
+    pid_t pid = 0;
+    const int nResult = posix_spawn(&pid, prepared.strPath.c_str(), &actions, nullptr,
+                                    prepared.argv.data(), prepared.envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (nResult != 0) return -1;
     if (onStarted) onStarted();
     return WaitExitCode(pid);
 }

@@ -1,0 +1,196 @@
+// The whole pass-through on this machine: a program writes to the virtual COM port (the tunnel
+// service's pseudo-terminal, linked in the ports folder), the service carries the bytes to the
+// program's relay, the relay to a remote server on loopback, and the server's echo comes back
+// the same way. Also direct mode, where the service talks to the remote server itself, and a
+// service that is killed and started again in the middle.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "platform/file_system.h"
+#include "support/settings.h"
+#include "tests/e2e/echo_server.h"
+#include "tests/fakes/temp_program_dir.h"
+#include "tunnel/com_ports.h"
+#include "tunnel/pass_through.h"
+#include "tunnel/service_control.h"
+#include "tunnel/virtual_port.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class CNullReport final : public ITunnelReport {
+public:
+    void ShowStatusText(const std::string& text) override { statusTexts.push_back(text); }
+    void ShowErrorText(const std::string& text) override { errorTexts.push_back(text); }
+    std::vector<std::string> statusTexts, errorTexts;
+};
+
+template <typename Predicate>
+bool WaitUntil(Predicate predicate, std::chrono::milliseconds limit = 20s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+// The virtual port as a download tool opens it: the device behind the COM link, raw.
+class CPortClient {
+public:
+    explicit CPortClient(const std::string& strPortName) {
+        const std::string strDevice = PortDevicePath(strPortName);
+        m_nFd = strDevice.empty() ? -1 : open(strDevice.c_str(), O_RDWR | O_NOCTTY);
+        if (m_nFd < 0) return;
+        termios tio;
+        tcgetattr(m_nFd, &tio);
+        cfmakeraw(&tio);
+        tcsetattr(m_nFd, TCSANOW, &tio);
+    }
+    ~CPortClient() {
+        if (m_nFd >= 0) close(m_nFd);
+    }
+    bool IsOpen() const { return m_nFd >= 0; }
+
+    // Writes everything while reading the same number of bytes back; the bytes read.
+    std::string RoundTrip(const std::string& data, std::chrono::milliseconds limit = 60s) {
+        std::string received;
+        size_t nWritten = 0;
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (received.size() < data.size() && std::chrono::steady_clock::now() < end) {
+            pollfd fd = {m_nFd, static_cast<short>(POLLIN | (nWritten < data.size() ? POLLOUT : 0)),
+                         0};
+            if (poll(&fd, 1, 200) <= 0) continue;
+            if (fd.revents & POLLIN) {
+                char buffer[8192];
+                ssize_t n = read(m_nFd, buffer, sizeof(buffer));
+                if (n > 0) received.append(buffer, static_cast<size_t>(n));
+            }
+            if ((fd.revents & POLLOUT) && nWritten < data.size()) {
+                size_t nChunk = std::min<size_t>(4096, data.size() - nWritten);
+                ssize_t n = write(m_nFd, data.data() + nWritten, nChunk);
+                if (n > 0) nWritten += static_cast<size_t>(n);
+            }
+        }
+        return received;
+    }
+
+private:
+    int m_nFd = -1;
+};
+
+std::string RandomBytes(size_t nSize) {
+    std::mt19937 generator(42);
+    std::string data(nSize, '\0');
+    for (char& c : data) c = static_cast<char>(generator());
+    return data;
+}
+
+class PassThroughEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_strRunDir = m_dir.PathOf("run");
+        m_strPortsDir = m_dir.PathOf("ports");
+        setenv("TNL_RUN_DIR", m_strRunDir.c_str(), 1);
+        setenv("ZELVO_PORTS_DIR", m_strPortsDir.c_str(), 1);
+        ASSERT_EQ(symlink(TNL_SERVICE_PATH, m_dir.PathOf("tnl_service").c_str()), 0);
+        SetTunnelWaitPercent(20);
+        g_appSettings.strVirCom = "COM7";
+        g_appSettings.strTunnelHost = "127.0.0.1";
+        m_nRelayPort = FreeLoopbackPort();
+        g_appSettings.strTunnelPort = std::to_string(m_nRelayPort);
+    }
+    void TearDown() override {
+        StopPassThrough();
+        RemoveService();
+        unsetenv("TNL_RUN_DIR");
+        unsetenv("ZELVO_PORTS_DIR");
+    }
+
+    // The set-up thread's work, run here: installs and enables the service and creates the port.
+    void SetUpVirtualPort() {
+        RunVirtualPortSetup(m_report);
+        ASSERT_TRUE(m_report.errorTexts.empty());
+        ASSERT_EQ(IsPortPresent("COM7"), 1);
+    }
+
+    std::string RelayDescription(const CEchoServer& remote, const std::string& strSubdomain) {
+        return "{\"type\":1,\"url\":\"127.0.0.1:" + std::to_string(remote.Port()) + ":" +
+               strSubdomain + "\",\"e_port\":" + std::to_string(m_nRelayPort) + "}";
+    }
+
+    CTempProgramDir m_dir;
+    CNullReport m_report;
+    std::string m_strRunDir, m_strPortsDir;
+    int m_nRelayPort = 0;
+};
+
+TEST_F(PassThroughEndToEnd, RelayModeCarriesAMebibyteBothWaysAfterTheHandshake) {
+    SetUpVirtualPort();
+    CEchoServer remote("box42");
+    ASSERT_EQ(StartPassThrough(RelayDescription(remote, "box42"), m_report), 1);
+    EXPECT_EQ(g_nPassThroughMode.load(), 2);
+    CPortClient port("COM7");
+    ASSERT_TRUE(port.IsOpen());
+    for (size_t nSize : {size_t{1}, size_t{300}, size_t{1} << 20}) {
+        const std::string data = RandomBytes(nSize);
+        EXPECT_TRUE(port.RoundTrip(data) == data) << nSize << " bytes";
+    }
+    EXPECT_EQ(remote.HandshakesSeen(), 1);
+    EXPECT_EQ(StopPassThrough(), 1);
+    EXPECT_EQ(g_nPassThroughMode.load(), 0);
+}
+
+TEST_F(PassThroughEndToEnd, AKilledServiceComesBackWithItsPortAndConnection) {
+    SetUpVirtualPort();
+    CEchoServer remote("box7");
+    ASSERT_EQ(StartPassThrough(RelayDescription(remote, "box7"), m_report), 1);
+    {
+        CPortClient port("COM7");
+        ASSERT_TRUE(port.IsOpen());
+        EXPECT_EQ(port.RoundTrip("before"), "before");
+    }
+    const std::string strOldDevice = PortDevicePath("COM7");
+    KillServiceHard(m_strRunDir);
+    // The next start clears what the killed service left and brings its connection back.
+    RunServiceCommand(EServiceCommand::kEnable);
+    ASSERT_TRUE(WaitUntil([] { return IsPortPresent("COM7") == 1; }));
+    CPortClient port("COM7");
+    ASSERT_TRUE(port.IsOpen());
+    const std::string data = RandomBytes(64 * 1024);
+    EXPECT_TRUE(port.RoundTrip(data) == data);
+    EXPECT_EQ(remote.HandshakesSeen(), 2);
+}
+
+TEST_F(PassThroughEndToEnd, DirectModeShakesHandsThroughThePortWithDefaultSerialSettings) {
+    SetUpVirtualPort();
+    CEchoServer remote("plant3");
+    const std::string strDescription =
+        "{\"url\":\"127.0.0.1:" + std::to_string(remote.Port()) + ":plant3\"}";
+    ASSERT_EQ(StartPassThrough(strDescription, m_report), 1);
+    EXPECT_EQ(g_nPassThroughMode.load(), 1);
+    EXPECT_EQ(g_appSettings.strSerialParams, "9600,E,7,1");
+    EXPECT_TRUE(WaitUntil([&] { return remote.HandshakesSeen() == 1; }));
+    CPortClient port("COM7");
+    ASSERT_TRUE(port.IsOpen());
+    const std::string data = RandomBytes(100 * 1024);
+    EXPECT_TRUE(port.RoundTrip(data) == data);
+    EXPECT_EQ(StopPassThrough(), 1);
+    EXPECT_EQ(g_appSettings.strTunnelHost, "localhost");
+    EXPECT_EQ(g_appSettings.strTunnelPort, "5001");
+}
+
+}  // namespace

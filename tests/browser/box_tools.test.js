@@ -1,16 +1,90 @@
 'use strict';
 // The main window in the browser, clicked through like a user would: the shell and its caption
-// buttons, the box tools page against the simulated box, and the shell's modal boxes.
+// buttons, the box tools page against the simulated box, its pass-through and panel download
+// panels, and the shell's modal boxes.
 // The steps build on each other; after a failed one the rest are skipped.
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
+const net = require('node:net');
 const path = require('node:path');
 const { after, before, describe, it } = require('node:test');
-const { target, programFile, setting, texts, launchBrowser } = require('./lib/harness');
+const { WAIT_MS, target, programFile, setting, texts, launchBrowser } = require('./lib/harness');
 
 const T = texts('en');
 const DASHES = '-'.repeat(46);
 const box = target.box;
+
+// A stand-in remote server on loopback: answers every chunk with "pong:" and the chunk.
+// stop() closes it with its connections.
+function startRemote() {
+  const sockets = new Set();
+  const server = net.createServer((socket) => {
+    sockets.add(socket);
+    socket.on('close', () => sockets.delete(socket));
+    socket.on('data', (d) => socket.write('pong:' + d));
+  });
+  const stop = () => {
+    server.close();
+    sockets.forEach((socket) => socket.destroy());
+  };
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve({ port: server.address().port, stop })));
+}
+
+// A port that nothing listens on just now.
+async function freePort() {
+  const server = await new Promise((resolve) => {
+    const s = net.createServer();
+    s.listen(0, '127.0.0.1', () => resolve(s));
+  });
+  const { port } = server.address();
+  await new Promise((resolve) => server.close(resolve));
+  return port;
+}
+
+// Connects to the port on 127.0.0.1; null when refused.
+function connect(port) {
+  return new Promise((resolve) => {
+    const socket = net.connect(port, '127.0.0.1');
+    socket.once('connect', () => resolve(socket));
+    socket.once('error', () => resolve(null));
+  });
+}
+
+// Polls until the condition holds.
+async function until(condition, failure) {
+  for (const start = Date.now(); Date.now() - start < WAIT_MS;) {
+    if (await condition()) return;
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+  throw new Error(failure);
+}
+
+// Polls until the port is (listening) or is not (listening); a connection made on the way is
+// closed at once.
+async function untilListening(port, listening) {
+  let kept = null;
+  await until(async () => {
+    const socket = await connect(port);
+    if (!!socket === listening) kept = socket;
+    else if (socket) socket.destroy();
+    return !!socket === listening;
+  }, `port ${port} ${listening ? 'never listened' : 'kept listening'}`);
+  return kept;
+}
+
+// Sends text over the socket, waits for the reply and closes the socket.
+function exchange(socket, text) {
+  return new Promise((resolve, reject) => {
+    let reply = '';
+    socket.on('data', (d) => {
+      reply += d;
+      if (reply.length >= text.length + 5) socket.end();
+    });
+    socket.on('close', () => resolve(reply));
+    socket.on('error', reject);
+    socket.write(text);
+  });
+}
 
 describe('box tools in the browser', () => {
   let browser;
@@ -179,6 +253,50 @@ describe('box tools in the browser', () => {
     await page.waitForSelector('#message-box', { state: 'detached' });
     await frame.waitForFunction((n) => document.querySelectorAll('#messages > *').length >= n + 2, nBefore);
     assert.deepEqual((await lines()).slice(nBefore, nBefore + 2), [T.reboot_zelvo, T.detect_zelvo_failed]);
+  });
+
+  step('a relay pass-through carries bytes to the remote server until it is stopped', async () => {
+    const remote = await startRemote();
+    const remoteUrl = `127.0.0.1:${remote.port}`;
+    const ePort = await freePort();
+    await frame.selectOption('#pt-mode', '1');
+    assert.equal(await frame.isVisible('#pt-baudrate'), false);
+    await frame.fill('#pt-url', 'no-port-here');
+    await frame.click('#btn-pt-start');
+    assert.equal(await text('#pt-note'), T.passthrough_url_invalid);
+    await frame.fill('#pt-url', remoteUrl);
+    await frame.fill('#pt-e-port', String(ePort));
+    try {
+      await expectLines('#btn-pt-start', [`${T.passthrough_started_relay} ${remoteUrl}`]);
+      assert.equal(await text('#pt-note'), '');
+      const local = await untilListening(ePort, true);
+      assert.equal(await exchange(local, 'ping'), 'pong:ping');
+      await expectLines('#btn-pt-stop', [T.passthrough_stopped]);
+      await untilListening(ePort, false);
+    } finally {
+      remote.stop();
+    }
+  });
+
+  step('the panel download panel finds the editor and starts its download tool', async () => {
+    await expectLines('#btn-hmi-installed', [T.hmi_not_installed]);
+    await expectLines('#btn-hmi-version', [T.hmi_no_version]);
+    const editor = path.join(process.env.ZELVO_HOME_DIR, 'editor') + '/';
+    fs.mkdirSync(path.join(editor, 'simulation', 'ieg'), { recursive: true });
+    fs.writeFileSync(path.join(editor, 'simulation', 'ieg', 'QuillonSim.exe'), 'MZ');
+    fs.writeFileSync(path.join(editor, 'QuillonDl.exe'), 'MZ');
+    fs.writeFileSync(path.join(editor, 'ReleaseLog.log'), '<HMISet><Hmi Help_Ch="V9.8.7"/></HMISet>');
+    fs.writeFileSync(programFile('hmi.xml'), '<?xml version="1.0" encoding="UTF-8" ?>\n'
+      + `<HMISet filever="1.0"><Hmi Folder="${editor}" Version="V9.8.7"/></HMISet>`);
+    await expectLines('#btn-hmi-installed', [T.hmi_installed]);
+    await expectLines('#btn-hmi-version', [`${T.hmi_version_is} V9.8.7`]);
+    await frame.fill('#pt-e-port', '8502');
+    await expectLines('#btn-hmi-launch', [`${T.hmi_launch_ok} 127.0.0.1:8502`]);
+    const log = process.env.ZELVO_WINE_LOG;
+    await until(() => fs.existsSync(log) && fs.readFileSync(log, 'utf8').includes('LoadMode2'),
+      'the download tool was not started');
+    assert.deepEqual(fs.readFileSync(log, 'utf8').trim().split('\n'),
+      [editor + 'QuillonDl.exe', 'LoadMode2 127 0 0 1 0 8502']);
   });
 
   step('Home shows the home page again', async () => {

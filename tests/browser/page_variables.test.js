@@ -4,7 +4,7 @@
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const { test } = require('node:test');
-const { target, programFile, launchBrowser } = require('./lib/harness');
+const { target, programFile, launchBrowser, openSettingsForm } = require('./lib/harness');
 
 // Version text and serial port of this run, so that what the page shows can only come from
 // the files as they are now.
@@ -26,9 +26,13 @@ async function openToolsPage(page) {
 }
 
 test('the box tools page has the native call and the page variables', async () => {
-  prepareProgramFiles();
   const browser = await launchBrowser();
   try {
+    // The program's set-up of the virtual port writes the settings file: let it finish first.
+    await openSettingsForm(browser.page);
+    await browser.page.keyboard.press('Escape');
+    await browser.page.waitForSelector('#modal-layer', { state: 'hidden' });
+    prepareProgramFiles();
     const frame = await openToolsPage(browser.page);
     await frame.waitForFunction(() => typeof window.myobject === 'object');
 

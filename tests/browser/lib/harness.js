@@ -100,4 +100,23 @@ function request(urlPath, { method = 'GET', headers = {}, body } = {}) {
   });
 }
 
-module.exports = { WAIT_MS, target, programFile, setting, texts, launchBrowser, request };
+// Opens the shell and its settings form. While the program still sets up the virtual port at
+// start, the settings button answers with a note instead: it is closed and the button tried
+// again, so that afterwards the set-up (which writes the settings file) is over.
+async function openSettingsForm(page) {
+  const T = texts('en');
+  await page.goto(target.url);
+  await page.waitForSelector('#btn-config .label');
+  for (const start = Date.now(); Date.now() - start < WAIT_MS;) {
+    await page.click('#btn-config');
+    const shown = await page.waitForSelector('#modal-form, #message-box');
+    if (await shown.getAttribute('id') === 'modal-form') return;
+    const note = (await page.textContent('#message-box .body')).trim();
+    if (note !== T.init_virtual_port) throw new Error('settings button: ' + note);
+    await page.click(`#message-box button:text-is("${T.btn_ok}")`);
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+  throw new Error('the settings form did not open');
+}
+
+module.exports = { WAIT_MS, target, programFile, setting, texts, launchBrowser, request, openSettingsForm };

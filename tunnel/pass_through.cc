@@ -26,7 +26,6 @@ constexpr const char* kSampleDescription =
     "\"url\":\"127.0.0.1:61\"}";
 constexpr int kRelayType = 1;
 constexpr int kPortAttempts = 4;
-constexpr unsigned kServiceSettleMs = 500;
 constexpr const char* kRelayHost = "localhost";
 constexpr const char* kRelayPort = "5001";
 // The handshake through the virtual port waits at most 50 ms between bytes and 10 ms per
@@ -95,22 +94,6 @@ void TakeAddresses(const CPassThroughRequest& request) {
     if (request.bHasListenPort) g_relayParams.nListenPort = request.nListenPort;
 }
 
-// Deletes, disables and enables the service, then creates the virtual port connection with the
-// current tunnel address and serial settings, up to four times until the port is there.
-bool RecreateVirtualPort(bool bWaitBeforeRestart) {
-    std::lock_guard<std::recursive_mutex> lock(TunnelLock());
-    bool bPresent = false;
-    for (int i = 0; i < kPortAttempts && !bPresent; ++i) {
-        if (bWaitBeforeRestart) TunnelWait(kServiceSettleMs);
-        RestartServiceClean();
-        TunnelWait(kServiceSettleMs);
-        if (ConnectTunnelService()) CreateVirtualPortConnection();
-        bPresent = IsPortPresent(g_appSettings.strVirCom) == 1;
-    }
-    tnl_DisconnectService();
-    return bPresent;
-}
-
 // Tells the remote server the subdomain through the virtual port itself. True when accepted.
 bool ShakeHandsThroughPort(const std::string& strPortName, const std::string& strSubdomain) {
     platform::CSerialPort port;
@@ -135,7 +118,7 @@ int StartRelayMode() {
 int StartDirectMode(const CPassThroughRequest& request, ITunnelReport& report) {
     g_appSettings.strSerialParams = request.strSerialParams;
     g_nPassThroughMode = 1;
-    if (!RecreateVirtualPort(false)) {
+    if (!RecreateVirtualPort(kPortAttempts, false)) {
         report.ShowErrorText(GetLocalizedString("create_error"));
         return 1;
     }
@@ -182,7 +165,7 @@ int StopPassThrough() {
     if (nMode == 1) {
         g_appSettings.strTunnelHost = kRelayHost;
         g_appSettings.strTunnelPort = kRelayPort;
-        RecreateVirtualPort(true);
+        RecreateVirtualPort(kPortAttempts, true);
     } else if (nMode == 2) {
         PassThroughRelay().Stop();
     }

@@ -113,15 +113,7 @@ EPortResult MoveVirtualPort(const std::string& strName) {
     std::lock_guard<std::recursive_mutex> lock(TunnelLock());
     if (!ConnectTunnelService()) return EPortResult::kUnreachable;
     g_appSettings.strVirCom = strName;
-    bool bPresent = false;
-    for (int nAttempt = 0; nAttempt < kCreateAttempts && !bPresent; ++nAttempt) {
-        RestartServiceClean();
-        TunnelWait(kStepWaitMs);
-        ConnectTunnelService();
-        CreateVirtualPortConnection();
-        bPresent = IsPortPresent(g_appSettings.strVirCom) != 0;
-    }
-    tnl_DisconnectService();
+    const bool bPresent = RecreateVirtualPort(kCreateAttempts, false);
     return bPresent ? EPortResult::kCreated : EPortResult::kFailed;
 }
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
-#include <thread>
 
 #include "support/localized_strings.h"
 #include "support/settings.h"
@@ -204,6 +203,20 @@ bool CreateVirtualPortWithRetries(int nAttempts) {
     return false;
 }
 
+bool RecreateVirtualPort(int nAttempts, bool bWaitFirst) {
+    std::lock_guard<std::recursive_mutex> lock(TunnelLock());
+    bool bPresent = false;
+    for (int nAttempt = 0; nAttempt < nAttempts && !bPresent; ++nAttempt) {
+        if (bWaitFirst) TunnelWait(kStepWaitMs);
+        RestartServiceClean();
+        TunnelWait(kStepWaitMs);
+        if (ConnectTunnelService()) CreateVirtualPortConnection();
+        bPresent = IsPortPresent(g_appSettings.strVirCom) != 0;
+    }
+    tnl_DisconnectService();
+    return bPresent;
+}
+
 void RunVirtualPortSetup(ITunnelReport& report) {
     bool bCreated = false;
     {
@@ -219,11 +232,6 @@ void RunVirtualPortSetup(ITunnelReport& report) {
     if (!bCreated) report.ShowErrorText(GetLocalizedString("create_error"));
     report.ShowStatusText(GetLocalizedString("statu_ready"));
     g_nVirtualPortReady = 1;
-}
-
-void StartVirtualPortSetupThread(ITunnelReport& report) {
-    g_nVirtualPortReady = 0;
-    std::thread([&report] { RunVirtualPortSetup(report); }).detach();
 }
 
 void RemoveVirtualPortAtExit() {

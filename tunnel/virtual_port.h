@@ -40,11 +40,14 @@ void ChooseVirtualPortName();
 // link is open on entry and stays open.
 bool CreateVirtualPortWithRetries(int nAttempts);
 
+// Up to nAttempts times (each waiting first when bWaitFirst): restart the service clean, wait,
+// connect and create the connection; stops as soon as the port is present. The link is closed
+// at the end. Used when the port moves to another name or another network side.
+bool RecreateVirtualPort(int nAttempts, bool bWaitFirst);
+
 // The set-up thread's work (runs on the calling thread): connect or install the service, the
 // "tp" rule, four attempts, messages "create_error" and "statu_ready"; the ready flag ends at 1.
 void RunVirtualPortSetup(ITunnelReport& report);
-// Sets the ready flag to 0 and runs RunVirtualPortSetup on a new detached thread.
-void StartVirtualPortSetupThread(ITunnelReport& report);
 
 // At exit: up to four times, delete the connections, wait and look for the port; stops as soon
 // as the port is gone.

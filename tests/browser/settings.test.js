@@ -1,14 +1,14 @@
 'use strict';
 // The virtual port settings page, a modal form of the shell, driven like a user would: the
-// feature switched off and on, the port moved to another COM name, the check box stored, and
-// the form closed. The tunnel service is the real one from the program directory, with the run
+// feature switched off and on, the port moved to another COM name, the check box stored, the
+// panel download settings opened on top of it with an editor folder picked, and the form closed. The tunnel service is the real one from the program directory, with the run
 // folder and ports folder of this test's world.
 // The steps build on each other; after a failed one the rest are skipped.
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
 const { after, before, describe, it } = require('node:test');
-const { WAIT_MS, setting, texts, launchBrowser, openSettingsForm } = require('./lib/harness');
+const { WAIT_MS, programFile, setting, texts, launchBrowser, openSettingsForm } = require('./lib/harness');
 
 const T = texts('en');
 const portsDir = process.env.ZELVO_PORTS_DIR;
@@ -114,6 +114,33 @@ describe('virtual port settings in the browser', () => {
     await act('#form-chkRemoveService');
     assert.equal(setting('server'), wanted);
     assert.equal(await page.isChecked('#form-chkRemoveService'), wanted === '1');
+  });
+
+  step('the panel download settings open on top and take an editor folder from the picker', async () => {
+    const editor = path.join(process.env.ZELVO_HOME_DIR, 'editor');
+    fs.mkdirSync(path.join(editor, 'simulation', 'ieg'), { recursive: true });
+    for (const file of ['Quillon.exe', 'QuillonDl.exe', 'simulation/ieg/QuillonSim.exe']) {
+      fs.writeFileSync(path.join(editor, file), 'MZ');
+    }
+    fs.writeFileSync(path.join(editor, 'ReleaseLog.log'), '<HMISet><Hmi Help_Ch="V5.4.3"/></HMISet>');
+    assert.equal(await text('#form-grpHmiDown legend'), T.hmi_down_disabled);
+    await act('#form-btnHmiConfig');
+    assert.equal(await text('#modal-form h2 span'), T.hmi_down_set);
+    assert.equal(await page.isEnabled('#form-btnOk'), false);
+    await page.click('#form-btnBrowse');
+    await page.waitForSelector('#folder-dialog #file-list .dir');
+    assert.equal(await text('#folder-dialog h2'), T.hmi_down_set);
+    await page.click('#file-list .dir:text-is("editor")');
+    await page.waitForFunction(() => document.getElementById('file-dir').textContent.endsWith('/editor'));
+    await page.click('#folder-ok');
+    await settled();
+    assert.equal(await text('#form-txtVersion'), 'V5.4.3');
+    assert.deepEqual(await page.$$eval('#form-tblEditors tbody tr.selected td', (tds) => tds.map((td) => td.textContent)),
+      ['1', 'V5.4.3', editor + '/']);
+    await act('#form-btnOk');
+    assert.equal(await text('#modal-form h2 span'), T.settings_title);
+    assert.equal(await text('#form-grpHmiDown legend'), T.hmi_down_enabled);
+    assert.match(fs.readFileSync(programFile('hmi.xml'), 'utf8'), new RegExp(`Folder="${editor}/"`));
   });
 
   step('Escape closes the form; opened again it shows the port in use', async () => {

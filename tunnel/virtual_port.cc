@@ -191,16 +191,16 @@ int CreateVirtualPortConnection() {
     return 1;
 }
 
-bool CreateVirtualPortWithRetries(int nAttempts) {
+int CreateVirtualPortWithRetries(int nAttempts) {
     std::lock_guard<std::recursive_mutex> lock(TunnelLock());
     for (int nAttempt = 0; nAttempt < nAttempts; ++nAttempt) {
-        if (TryCreateOnce()) return true;
+        if (TryCreateOnce()) return nAttempt + 1;
         TunnelWait(kStepWaitMs);
         RestartServiceClean();
         TunnelWait(kStepWaitMs);
         ConnectTunnelService();
     }
-    return false;
+    return 0;
 }
 
 bool RecreateVirtualPort(int nAttempts, bool bWaitFirst) {
@@ -217,21 +217,22 @@ bool RecreateVirtualPort(int nAttempts, bool bWaitFirst) {
     return bPresent;
 }
 
-void RunVirtualPortSetup(ITunnelReport& report) {
-    bool bCreated = false;
+int RunVirtualPortSetup(ITunnelReport& report) {
+    int nAttempt = 0;
     {
         std::lock_guard<std::recursive_mutex> lock(TunnelLock());
         if (!ConnectOrInstall(report)) {
             g_nVirtualPortReady = 1;
-            return;
+            return -1;
         }
         if (g_appSettings.nTp != 0) RemoveTestConnection();
-        bCreated = CreateVirtualPortWithRetries(kSetupAttempts);
+        nAttempt = CreateVirtualPortWithRetries(kSetupAttempts);
         tnl_DisconnectService();
     }
-    if (!bCreated) report.ShowErrorText(GetLocalizedString("create_error"));
+    if (nAttempt == 0) report.ShowErrorText(GetLocalizedString("create_error"));
     report.ShowStatusText(GetLocalizedString("statu_ready"));
     g_nVirtualPortReady = 1;
+    return nAttempt;
 }
 
 void RemoveVirtualPortAtExit() {

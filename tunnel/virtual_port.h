@@ -36,9 +36,9 @@ bool FindConnectionByName(const std::string& strName, int* pnId);
 void ChooseVirtualPortName();
 
 // Up to nAttempts times: wait, create the connection, wait, look for the port; after a failed
-// attempt restart the service clean and connect again. True when the port is present. The
-// link is open on entry and stays open.
-bool CreateVirtualPortWithRetries(int nAttempts);
+// attempt restart the service clean and connect again. The attempt (from 1) after which the
+// port was present, or 0. The link is open on entry and stays open.
+int CreateVirtualPortWithRetries(int nAttempts);
 
 // Up to nAttempts times (each waiting first when bWaitFirst): restart the service clean, wait,
 // connect and create the connection; stops as soon as the port is present. The link is closed
@@ -47,7 +47,9 @@ bool RecreateVirtualPort(int nAttempts, bool bWaitFirst);
 
 // The set-up thread's work (runs on the calling thread): connect or install the service, the
 // "tp" rule, four attempts, messages "create_error" and "statu_ready"; the ready flag ends at 1.
-void RunVirtualPortSetup(ITunnelReport& report);
+// The attempt after which the port was present, 0 when it never was, -1 when the service could
+// not be reached.
+int RunVirtualPortSetup(ITunnelReport& report);
 
 // At exit: up to four times, delete the connections, wait and look for the port; stops as soon
 // as the port is gone.

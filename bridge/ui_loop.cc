@@ -10,20 +10,34 @@ void CUiLoop::Post(Task task) {
 }
 
 void CUiLoop::Run() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_runner = std::this_thread::get_id();
+    }
+    RunUntil([] { return false; });
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_tasks.clear();
+    m_runner = std::thread::id();
+}
+
+bool CUiLoop::RunUntil(const std::function<bool()>& done) {
     for (;;) {
+        if (done()) return true;
         Task task;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             m_wake.wait(lock, [this] { return m_bQuit || !m_tasks.empty(); });
-            if (m_bQuit) {
-                m_tasks.clear();
-                return;
-            }
+            if (m_bQuit) return false;
             task = std::move(m_tasks.front());
             m_tasks.pop_front();
         }
         task();
     }
+}
+
+bool CUiLoop::IsLoopThread() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_runner == std::thread::id() || m_runner == std::this_thread::get_id();
 }
 
 void CUiLoop::Quit() {

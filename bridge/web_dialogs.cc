@@ -140,11 +140,21 @@ bool CDialogBoard::NextFormAction(uint64_t nId, CFormAction* pAction) {
         return m_bClosed || it == m_open.end() || !it->second.actions.empty();
     };
     m_answered.wait(lock, ready);
+    return TakeLocked(nId, pAction) > 0;
+}
+
+int CDialogBoard::TakeFormAction(uint64_t nId, CFormAction* pAction) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return TakeLocked(nId, pAction);
+}
+
+int CDialogBoard::TakeLocked(uint64_t nId, CFormAction* pAction) {
     auto it = m_open.find(nId);
-    if (m_bClosed || it == m_open.end()) return false;
+    if (m_bClosed || it == m_open.end()) return -1;
+    if (it->second.actions.empty()) return 0;
     *pAction = it->second.actions.front();
     it->second.actions.pop_front();
-    return true;
+    return 1;
 }
 
 void CDialogBoard::CloseForm(uint64_t nId) {

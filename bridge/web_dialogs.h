@@ -43,6 +43,9 @@ public:
     bool PostFormAction(uint64_t nId, const CFormAction& action);
     // Waits for the form's next action; false once the board is closed.
     bool NextFormAction(uint64_t nId, CFormAction* pAction);
+    // Takes the form's next action without waiting: 1 taken, 0 none yet, -1 the board is
+    // closed or the form gone.
+    int TakeFormAction(uint64_t nId, CFormAction* pAction);
     // Takes the form away from the page.
     void CloseForm(uint64_t nId);
 
@@ -54,6 +57,9 @@ public:
     void Close();
 
 private:
+    // TakeFormAction with m_mutex held.
+    int TakeLocked(uint64_t nId, CFormAction* pAction);
+
     struct CQuestion {
         std::string strEventJson;
         std::string strKind;

@@ -167,6 +167,8 @@ public:
     void RunForm(IFormModel& model);
 
 private:
+    // The form's next action; false when the form is to close (host stopped, loop ended).
+    bool NextFormAction(uint64_t nId, CFormAction* pAction);
     bool Admit(const httplib::Request& req, httplib::Response& res);
     void Route();
     void ServeEntry(const httplib::Request& req, httplib::Response& res);
@@ -226,6 +228,7 @@ bool CWebHostImpl::Start(const CWebHostOptions& options) {
 
 void CWebHostImpl::Stop() {
     m_dialogs.Close();
+    m_loop.Post([] {});  // a form's nested loop sees the board closed
     m_channel.Close();
     m_server.stop();
     if (m_serverThread.joinable()) m_serverThread.join();
@@ -429,7 +432,11 @@ void CWebHostImpl::OnDialogAnswer(const httplib::Request& req, httplib::Response
     CJsonBody body(req.body);
     const uint64_t nId = static_cast<uint64_t>(body.Num("id"));
     if (cJSON_IsString(body.Item("control"))) {
-        if (!m_dialogs.PostFormAction(nId, {body.Str("control"), body.Str("value")})) res.status = 404;
+        if (!m_dialogs.PostFormAction(nId, {body.Str("control"), body.Str("value")})) {
+            res.status = 404;
+            return;
+        }
+        m_loop.Post([] {});  // wakes the form's nested loop
         return;
     }
     CDialogAnswer answer;
@@ -452,12 +459,14 @@ void CWebHostImpl::OnPageState(const httplib::Request& req) {
 }
 
 // Shows the form and hands it the page's actions one by one, showing it again after each, until
-// it closes; stopping the host closes it.
+// it closes; stopping the host or ending the main loop closes it. On the main loop's thread the
+// wait is a nested loop, as under a modal dialog: page commands and the close command go on
+// running meanwhile.
 void CWebHostImpl::RunForm(IFormModel& model) {
     const uint64_t nId = m_dialogs.OpenForm(MakeFormJson(model.DescribeForm()));
     CFormAction action;
     for (;;) {
-        if (!m_dialogs.NextFormAction(nId, &action)) {
+        if (!NextFormAction(nId, &action)) {
             model.OnFormAction(kFormCloseAction, "");
             break;
         }
@@ -465,6 +474,14 @@ void CWebHostImpl::RunForm(IFormModel& model) {
         m_dialogs.ShowForm(nId, MakeFormJson(model.DescribeForm()));
     }
     m_dialogs.CloseForm(nId);
+}
+
+bool CWebHostImpl::NextFormAction(uint64_t nId, CFormAction* pAction) {
+    if (!m_loop.IsLoopThread()) return m_dialogs.NextFormAction(nId, pAction);
+    int nTaken = 0;
+    const bool bRunning =
+        m_loop.RunUntil([&] { return (nTaken = m_dialogs.TakeFormAction(nId, pAction)) != 0; });
+    return bRunning && nTaken > 0;
 }
 
 void CWebHostImpl::ExecuteScript(const std::string& script, const std::string& scriptUrl) {

@@ -337,3 +337,23 @@ TEST_F(WebHostTest, FolderPickerBrowsesAndAnswersAnExistingFolder) {
         EXPECT_EQ(c.path, path);
     }
 }
+
+// On the main loop a form waits in a nested loop, as under a modal dialog: other tasks (page
+// commands, the close command) run while it is open, and the loop's end closes it.
+TEST_F(WebHostTest, FormOnTheMainLoopKeepsTheLoopRunningAndEndsWithIt) {
+    CCountingForm form(host);
+    std::promise<void> closed;
+    loop.Post([&] {
+        host.RunModalForm(form);
+        closed.set_value();
+    });
+    Events(1);
+    std::promise<void> ran;
+    loop.Post([&] { ran.set_value(); });
+    EXPECT_EQ(std::future_status::ready, ran.get_future().wait_for(std::chrono::seconds(10)));
+    EXPECT_EQ(200, PostDialog("{\"id\":1,\"control\":\"add\"}"));
+    EXPECT_NE(std::string::npos, Events(2)[1].find("Add 1"));
+    loop.Quit();
+    EXPECT_EQ(std::future_status::ready, closed.get_future().wait_for(std::chrono::seconds(10)));
+    EXPECT_EQ((std::vector<std::string>{"add=", "close="}), form.actions);
+}

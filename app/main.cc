@@ -174,8 +174,10 @@ int RunTerminalFrontend(const COptions& options) {
     frame.AttachDialogs(&terminal);
     frame.AttachView(&terminal);
     frame.StartWorker();
+    hooks.StartVirtualPortSetup(frame);
     const int nExit = terminal.Run(frame);
     platform::SleepMs(options.nWaitMs);
+    hooks.RemoveVirtualPort();
     frame.StopWorker();
     frame.AttachPage(nullptr);
     return nExit;

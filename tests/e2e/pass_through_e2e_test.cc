@@ -20,8 +20,9 @@
 
 #include "platform/file_system.h"
 #include "support/settings.h"
-#include "tests/e2e/echo_server.h"
+#include "tests/e2e/e2e_support.h"
 #include "tests/fakes/temp_program_dir.h"
+#include "tools/box_sim/sim_pass_server.h"
 #include "tunnel/com_ports.h"
 #include "tunnel/pass_through.h"
 #include "tunnel/service_control.h"
@@ -127,7 +128,7 @@ protected:
         ASSERT_EQ(IsPortPresent("COM7"), 1);
     }
 
-    std::string RelayDescription(const CEchoServer& remote, const std::string& strSubdomain) {
+    std::string RelayDescription(const CSimPassServer& remote, const std::string& strSubdomain) {
         return "{\"type\":1,\"url\":\"127.0.0.1:" + std::to_string(remote.Port()) + ":" +
                strSubdomain + "\",\"e_port\":" + std::to_string(m_nRelayPort) + "}";
     }
@@ -140,7 +141,8 @@ protected:
 
 TEST_F(PassThroughEndToEnd, RelayModeCarriesAMebibyteBothWaysAfterTheHandshake) {
     SetUpVirtualPort();
-    CEchoServer remote("box42");
+    CSimPassServer remote;
+    ASSERT_TRUE(remote.Start("127.0.0.1", 0));
     ASSERT_EQ(StartPassThrough(RelayDescription(remote, "box42"), m_report), 1);
     EXPECT_EQ(g_nPassThroughMode.load(), 2);
     CPortClient port("COM7");
@@ -150,13 +152,15 @@ TEST_F(PassThroughEndToEnd, RelayModeCarriesAMebibyteBothWaysAfterTheHandshake) 
         EXPECT_TRUE(port.RoundTrip(data) == data) << nSize << " bytes";
     }
     EXPECT_EQ(remote.HandshakesSeen(), 1);
+    EXPECT_EQ(remote.LastSubdomain(), "box42");
     EXPECT_EQ(StopPassThrough(), 1);
     EXPECT_EQ(g_nPassThroughMode.load(), 0);
 }
 
 TEST_F(PassThroughEndToEnd, AKilledServiceComesBackWithItsPortAndConnection) {
     SetUpVirtualPort();
-    CEchoServer remote("box7");
+    CSimPassServer remote;
+    ASSERT_TRUE(remote.Start("127.0.0.1", 0));
     ASSERT_EQ(StartPassThrough(RelayDescription(remote, "box7"), m_report), 1);
     {
         CPortClient port("COM7");
@@ -177,13 +181,15 @@ TEST_F(PassThroughEndToEnd, AKilledServiceComesBackWithItsPortAndConnection) {
 
 TEST_F(PassThroughEndToEnd, DirectModeShakesHandsThroughThePortWithDefaultSerialSettings) {
     SetUpVirtualPort();
-    CEchoServer remote("plant3");
+    CSimPassServer remote;
+    ASSERT_TRUE(remote.Start("127.0.0.1", 0));
     const std::string strDescription =
         "{\"url\":\"127.0.0.1:" + std::to_string(remote.Port()) + ":plant3\"}";
     ASSERT_EQ(StartPassThrough(strDescription, m_report), 1);
     EXPECT_EQ(g_nPassThroughMode.load(), 1);
     EXPECT_EQ(g_appSettings.strSerialParams, "9600,E,7,1");
     EXPECT_TRUE(WaitUntil([&] { return remote.HandshakesSeen() == 1; }));
+    EXPECT_EQ(remote.LastSubdomain(), "plant3");
     CPortClient port("COM7");
     ASSERT_TRUE(port.IsOpen());
     const std::string data = RandomBytes(100 * 1024);

@@ -3,10 +3,12 @@
 //
 //   zelvo_box_sim [--address 127.0.0.20] [--tcp-port 8769] [--discovery-address 127.0.0.255]
 //                 [--udp-port 8767] [--type T] [--serial S] [--mode N] [--restart-ms N]
-//                 [--file NAME=SIZE]...
+//                 [--file NAME=SIZE]... [--pass-port N]
 //
 // The box starts with a small "setup.xml" and "cloudprj.zcpj" to read back; --file adds a file
-// of SIZE bytes of fixed pseudo-random content (for transfer measurements).
+// of SIZE bytes of fixed pseudo-random content (for transfer measurements). --pass-port serves
+// the remote end of a pass-through on the box's address and that port: the subdomain handshake
+// is accepted and every byte echoed.
 //
 // Prints "box_sim listening on A:P" when ready and serves until SIGINT or SIGTERM. Addresses
 // outside 127.0.0.0/8 are refused. Exit status 0 after a signal, 1 when a socket cannot be bound,
@@ -20,6 +22,7 @@
 #include <string>
 
 #include "tools/box_sim/box_sim.h"
+#include "tools/box_sim/sim_pass_server.h"
 
 namespace {
 
@@ -28,6 +31,7 @@ constexpr int kExitUsage = 2;
 
 struct COptions {
     CSimBoxConfig config;
+    unsigned long nPassPort = 0;  // 0: no pass-through end
     CSimBoxState state;
     std::map<std::string, std::string> files = {
         {"setup.xml",
@@ -77,6 +81,8 @@ bool TakeOption(const std::string& name, const char* szValue, COptions* options)
         options->state.nMode = static_cast<int>(nValue);
     } else if (name == "--restart-ms" && ParseNumber(szValue, 3600000, &nValue)) {
         config.nRestartMs = static_cast<unsigned>(nValue);
+    } else if (name == "--pass-port" && ParseNumber(szValue, 65535, &nValue) && nValue > 0) {
+        options->nPassPort = nValue;
     } else if (name == "--file") {
         return TakeFile(szValue, options);
     } else {
@@ -130,6 +136,13 @@ int main(int argc, char** argv) {
     }
     if (!box.Start(options.config)) {
         fprintf(stderr, "zelvo_box_sim: cannot bind %s\n", options.config.strAddress.c_str());
+        return kExitBindFailed;
+    }
+    CSimPassServer passServer;
+    if (options.nPassPort != 0 &&
+        !passServer.Start(options.config.strAddress, static_cast<int>(options.nPassPort))) {
+        fprintf(stderr, "zelvo_box_sim: cannot bind the pass-through port %lu\n",
+                options.nPassPort);
         return kExitBindFailed;
     }
     printf("box_sim listening on %s:%u\n", options.config.strAddress.c_str(),

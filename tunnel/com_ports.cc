@@ -86,3 +86,7 @@ std::string PortDevicePath(const std::string& strPortName) {
 int IsPortPresent(const std::string& strPortName) {
     return PortDevicePath(strPortName).empty() ? 0 : 1;
 }
+
+std::string ComPortName(int nNumber) {
+    return "COM" + std::to_string(nNumber);
+}

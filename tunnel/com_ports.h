@@ -5,6 +5,11 @@
 #include <string>
 #include <vector>
 
+// The range of names the virtual port may take, and a name of it ("COM7").
+inline constexpr int kFirstComPort = 2;
+inline constexpr int kLastComPort = 255;
+std::string ComPortName(int nNumber);
+
 // Appends the numbers of the ports folder's entries named "com" and digits (letter case ignored),
 // in the folder's order, then n+1 for each /dev/ttySn. Always 1; what could be read is appended.
 // devicesDir stands in for /dev in tests.

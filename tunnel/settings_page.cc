@@ -2,6 +2,7 @@
 // in CVirComConfig; the frontend shows DescribeForm() and hands every click to OnFormAction.
 #include "tunnel/settings_page.h"
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <string>
@@ -24,8 +25,6 @@
 
 namespace {
 
-constexpr int kFirstPortNumber = 2;
-constexpr int kLastPortNumber = 255;
 constexpr int kCreateAttempts = 4;
 constexpr int kSwitchOffAttempts = 6;
 constexpr unsigned kStepWaitMs = 500;
@@ -71,27 +70,18 @@ std::vector<std::string> SplitNames(const std::string& strList) {
     return names;
 }
 
-bool Contains(const std::vector<std::string>& names, const std::string& strName) {
-    for (const std::string& name : names) {
-        if (name == strName) return true;
-    }
-    return false;
-}
-
 bool ContainsNumber(const std::vector<int>& numbers, int nNumber) {
-    for (const int n : numbers) {
-        if (n == nNumber) return true;
-    }
-    return false;
+    return std::find(numbers.begin(), numbers.end(), nNumber) != numbers.end();
 }
 
 // The port names the tunnel service's connections use; none when it cannot be reached.
-std::vector<std::string> ServicePortNames() {
+// The free COM numbers, with the service's connections seen through a link of its own.
+std::vector<int> FreeComNumbersNow() {
     std::lock_guard<std::recursive_mutex> lock(TunnelLock());
-    if (!ConnectTunnelService()) return {};
-    std::vector<std::string> names = ListedPortNames();
-    tnl_DisconnectService();
-    return names;
+    const bool bConnected = ConnectTunnelService();
+    std::vector<int> numbers = FreeComPortNumbers();
+    if (bConnected) tnl_DisconnectService();
+    return numbers;
 }
 
 bool IsServiceReachable() {
@@ -207,17 +197,15 @@ void CVirComConfig::Open() {
 // Offers every free name COM2..COM255 and the current one, which is marked while its port is
 // up: names of system ports and of the service's other connections are left out.
 void CVirComConfig::FillComList() {
-    const std::vector<std::string> usedNames = ServicePortNames();
-    std::vector<int> numbers;
-    ListPortNumbers(&numbers, SerialDevicesDir());
+    const std::vector<int> freeNumbers = FreeComNumbersNow();
     const std::string& strCurrent = g_appSettings.strVirCom;
     const bool bMarkCurrent = m_nFeature != 0 && IsPortPresent(strCurrent) != 0;
     m_comList = CChoiceList();
-    for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
-        const std::string strName = "COM" + std::to_string(n);
+    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+        const std::string strName = ComPortName(n);
         if (strName == strCurrent) {
             m_comList.Add(strName, true, bMarkCurrent ? m_strMarker : "");
-        } else if (!ContainsNumber(numbers, n) && !Contains(usedNames, strName)) {
+        } else if (ContainsNumber(freeNumbers, n)) {
             m_comList.Add(strName, false, "");
         }
     }

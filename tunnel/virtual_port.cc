@@ -18,8 +18,6 @@ std::atomic<int> g_nVirtualPortReady{1};
 namespace {
 
 constexpr const char* kTestConnection = "TestVirCom";
-constexpr int kFirstPortNumber = 2;
-constexpr int kLastPortNumber = 255;
 constexpr int kSetupAttempts = 4;
 constexpr int kExitAttempts = 4;
 constexpr unsigned kStepWaitMs = 500;
@@ -93,12 +91,6 @@ CTnlValue DefaultValue(const std::string& strName, const CDefaultRow& row) {
     return CTnlValue::Number(row.vt, row.nValue);
 }
 
-std::string PortName(int nNumber) {
-    char szName[16];
-    std::snprintf(szName, sizeof(szName), "COM%d", nNumber);
-    return szName;
-}
-
 bool Contains(const std::vector<int>& numbers, int nNumber) {
     return std::find(numbers.begin(), numbers.end(), nNumber) != numbers.end();
 }
@@ -163,20 +155,24 @@ bool FindConnectionByName(const std::string& strName, int* pnId) {
     return false;
 }
 
-void ChooseVirtualPortName() {
-    if (!g_appSettings.strVirCom.empty()) return;
+std::vector<int> FreeComPortNumbers() {
     const std::vector<std::string> usedNames = ListedPortNames();
     std::vector<int> numbers;
-    if (!ListPortNumbers(&numbers, SerialDevicesDir())) return;
-    for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
-        const std::string strName = PortName(n);
-        if (Contains(numbers, n) ||
-            std::find(usedNames.begin(), usedNames.end(), strName) != usedNames.end()) {
-            continue;
+    ListPortNumbers(&numbers, SerialDevicesDir());
+    std::vector<int> freeNumbers;
+    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+        if (!Contains(numbers, n) &&
+            std::find(usedNames.begin(), usedNames.end(), ComPortName(n)) == usedNames.end()) {
+            freeNumbers.push_back(n);
         }
-        g_appSettings.strVirCom = strName;
-        return;
     }
+    return freeNumbers;
+}
+
+void ChooseVirtualPortName() {
+    if (!g_appSettings.strVirCom.empty()) return;
+    const std::vector<int> freeNumbers = FreeComPortNumbers();
+    if (!freeNumbers.empty()) g_appSettings.strVirCom = ComPortName(freeNumbers.front());
 }
 
 int CreateVirtualPortConnection() {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <string>
 #include <vector>
+#include <vector>
 
 #include "tunnel/tnl_value.h"
 #include "tunnel/tunnel_context.h"
@@ -31,6 +32,10 @@ int CreateVirtualPortConnection();
 
 // The id of the first listed connection named exactly strName; false when there is none.
 bool FindConnectionByName(const std::string& strName, int* pnId);
+
+// The numbers n of COM2..COM255 whose name "COMn" neither a system port nor a listed
+// connection of the service uses (the link must be open to see the connections).
+std::vector<int> FreeComPortNumbers();
 
 // Fills the "VirCom" setting with the first free name COM2..COM255 when it is empty.
 void ChooseVirtualPortName();

@@ -93,17 +93,26 @@ std::vector<std::string> SystemAddresses() {
 
 }  // namespace
 
-SocketHandle ConnectTcp(const std::string& strAddress, uint16_t nPort, unsigned nTimeoutMs) {
-    sockaddr_in addr;
-    if (!MakeAddress(strAddress, nPort, &addr)) {
+namespace {
+
+// A TCP socket and the IPv4 address to use it with; kInvalidSocket (last error set) when the
+// address is no dotted IPv4 address or no socket can be made.
+SocketHandle NewTcpSocket(const std::string& strAddress, uint16_t nPort, sockaddr_in* pAddr) {
+    if (!MakeAddress(strAddress, nPort, pAddr)) {
         t_nLastError = EINVAL;
         return kInvalidSocket;
     }
     const SocketHandle s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s < 0) {
-        Fail();
-        return kInvalidSocket;
-    }
+    if (s < 0) Fail();
+    return s < 0 ? kInvalidSocket : s;
+}
+
+}  // namespace
+
+SocketHandle ConnectTcp(const std::string& strAddress, uint16_t nPort, unsigned nTimeoutMs) {
+    sockaddr_in addr;
+    const SocketHandle s = NewTcpSocket(strAddress, nPort, &addr);
+    if (s == kInvalidSocket) return kInvalidSocket;
     bool bConnected = SetBlocking(s, false);
     if (bConnected && connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
         bConnected = errno == EINPROGRESS ? WaitConnected(s, nTimeoutMs) : Fail();
@@ -151,15 +160,8 @@ int LastSocketError() { return t_nLastError; }
 
 SocketHandle ListenTcp(const std::string& strAddress, uint16_t nPort, int nBacklog) {
     sockaddr_in addr;
-    if (!MakeAddress(strAddress, nPort, &addr)) {
-        t_nLastError = EINVAL;
-        return kInvalidSocket;
-    }
-    const SocketHandle s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s < 0) {
-        Fail();
-        return kInvalidSocket;
-    }
+    const SocketHandle s = NewTcpSocket(strAddress, nPort, &addr);
+    if (s == kInvalidSocket) return kInvalidSocket;
     const int nOn = 1;
     if (setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof(nOn)) != 0 ||
         bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||

@@ -8,7 +8,7 @@ const fs = require('node:fs');
 const net = require('node:net');
 const path = require('node:path');
 const { after, before, describe, it } = require('node:test');
-const { WAIT_MS, target, programFile, setting, texts, launchBrowser } = require('./lib/harness');
+const { WAIT_MS, stepChain, target, programFile, setting, texts, launchBrowser } = require('./lib/harness');
 
 const T = texts('en');
 const DASHES = '-'.repeat(46);
@@ -90,17 +90,8 @@ describe('box tools in the browser', () => {
   let browser;
   let page;
   let frame;   // the shell's content frame
-  let broken = false;
 
-  const step = (name, fn) => it(name, async (t) => {
-    if (broken) return t.skip('an earlier step failed');
-    try {
-      await fn();
-    } catch (e) {
-      broken = true;
-      throw e;
-    }
-  });
+  const step = stepChain(it);
 
   const lines = () => frame.$$eval('#messages > *', (els) => els.map((e) => e.textContent));
   const text = (selector) => frame.textContent(selector).then((s) => s.trim());

@@ -8,7 +8,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
 const { after, before, describe, it } = require('node:test');
-const { WAIT_MS, programFile, setting, texts, launchBrowser, openSettingsForm } = require('./lib/harness');
+const { WAIT_MS, stepChain, programFile, setting, texts, launchBrowser, openSettingsForm } = require('./lib/harness');
 
 const T = texts('en');
 const portsDir = process.env.ZELVO_PORTS_DIR;
@@ -33,18 +33,9 @@ async function until(condition, failure) {
 describe('virtual port settings in the browser', () => {
   let browser;
   let page;
-  let broken = false;
   let comName;  // the virtual port's COM name
 
-  const step = (name, fn) => it(name, async (t) => {
-    if (broken) return t.skip('an earlier step failed');
-    try {
-      await fn();
-    } catch (e) {
-      broken = true;
-      throw e;
-    }
-  });
+  const step = stepChain(it);
 
   const text = (selector) => page.textContent(selector).then((s) => s.trim());
   const selectedCom = () => page.$eval('#form-lstCom', (s) => (s.selectedIndex < 0 ? '' : s.options[s.selectedIndex].text));

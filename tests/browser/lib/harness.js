@@ -119,4 +119,19 @@ async function openSettingsForm(page) {
   throw new Error('the settings form did not open');
 }
 
-module.exports = { WAIT_MS, target, programFile, setting, texts, launchBrowser, request, openSettingsForm };
+// Steps that build on each other: it() cases run in order, and after a failed one the rest are
+// skipped. One chain per describe block.
+function stepChain(it) {
+  let broken = false;
+  return (name, fn) => it(name, async (t) => {
+    if (broken) return t.skip('an earlier step failed');
+    try {
+      await fn();
+    } catch (e) {
+      broken = true;
+      throw e;
+    }
+  });
+}
+
+module.exports = { WAIT_MS, stepChain, target, programFile, setting, texts, launchBrowser, request, openSettingsForm };

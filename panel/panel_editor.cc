@@ -64,25 +64,6 @@ int LeadingNumber(const std::string& strText) {
         std::clamp<long>(std::strtol(strText.c_str(), nullptr, 10), INT_MIN, INT_MAX));
 }
 
-// The download tool's argument for a url "host:port[:extra]": "LoadMode2 <address> 0 <port>"
-// and " <extra>" when a second colon is there, the dots of the address replaced by spaces.
-// False when the url has no colon or the host does not resolve.
-bool MakeDownloadArgument(const std::string& strUrl, std::string* pArgument) {
-    const size_t nColon = strUrl.find(':');
-    if (nColon == std::string::npos) return false;
-    std::string strAddress;
-    if (!platform::ResolveHostAddress(strUrl.substr(0, nColon), &strAddress) ||
-        strAddress.size() >= kAddressChars) {
-        return false;
-    }
-    std::replace(strAddress.begin(), strAddress.end(), '.', ' ');
-    const std::string strRest = strUrl.substr(nColon + 1);
-    *pArgument = "LoadMode2 " + strAddress + " 0 " + std::to_string(LeadingNumber(strRest));
-    const size_t nExtra = strRest.find(':');
-    if (nExtra != std::string::npos) *pArgument += " " + strRest.substr(nExtra + 1);
-    return true;
-}
-
 }  // namespace
 
 void LoadHmiSettings() {
@@ -145,11 +126,27 @@ void ScanInstalledEditors(std::vector<std::string>* pFolders) {
     }
 }
 
-int LaunchDownloadTool(const std::string& strArgument) {
+bool MakeDownloadArgument(const std::string& strJson, const HostResolver& resolve,
+                          std::string* pArgument) {
     std::string strUrl;
+    const size_t nColon = ReadDownloadUrl(strJson, &strUrl) ? strUrl.find(':') : std::string::npos;
+    if (nColon == std::string::npos) return false;
+    std::string strAddress;
+    if (!resolve(strUrl.substr(0, nColon), &strAddress) || strAddress.size() >= kAddressChars) {
+        return false;
+    }
+    std::replace(strAddress.begin(), strAddress.end(), '.', ' ');
+    const std::string strRest = strUrl.substr(nColon + 1);
+    *pArgument = "LoadMode2 " + strAddress + " 0 " + std::to_string(LeadingNumber(strRest));
+    const size_t nExtra = strRest.find(':');
+    if (nExtra != std::string::npos) *pArgument += " " + strRest.substr(nExtra + 1);
+    return true;
+}
+
+int LaunchDownloadTool(const std::string& strArgument) {
     std::string strToolArgument;
-    if (!ReadDownloadUrl(platform::Utf8ToAnsi(strArgument), &strUrl) ||
-        !MakeDownloadArgument(strUrl, &strToolArgument)) {
+    if (!MakeDownloadArgument(platform::Utf8ToAnsi(strArgument), platform::ResolveHostAddress,
+                              &strToolArgument)) {
         return 0;
     }
     const std::string strFolder = g_strHmiFolder;

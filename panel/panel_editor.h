@@ -3,6 +3,7 @@
 // of, and starting the editor's download tool.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,5 +25,14 @@ int IsEditorFolder(const std::string& strFolder);
 int GetEditorVersion(std::string* pVersion, const std::string& strFolder);
 // The installed editors' folders that the system's installed-program list names, each once.
 void ScanInstalledEditors(std::vector<std::string>* pFolders);
+
+// Looks a host name up: its address as text; false when it does not resolve.
+using HostResolver = std::function<bool(const std::string& strHost, std::string* pAddress)>;
+// The download tool's argument for the "url" "host:port[:extra]" of the JSON text:
+// "LoadMode2 <address> 0 <port>", then " <extra>" when a second colon is there, the dots of the
+// host's address replaced by spaces. False when there is no url, it has no colon, or the host
+// does not resolve to an address of fewer than 32 characters.
+bool MakeDownloadArgument(const std::string& strJson, const HostResolver& resolve,
+                          std::string* pArgument);
 // Starts the download tool for the "url" of the JSON argument. 1 when it was started.
 int LaunchDownloadTool(const std::string& strArgument);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -19,6 +20,10 @@ struct CInstalledProgram {
 // Every entry of the uninstall list: the 64-bit view first, then the 32-bit one, each in the
 // system's order. False when the list cannot be read at all.
 bool ListInstalledPrograms(std::vector<CInstalledProgram>* pPrograms);
+
+// The uninstall entries of a Wine machine registry file's text (system.reg), in the order above,
+// each location still the Windows path the file holds ("C:\\Program Files\\X\\").
+std::vector<CInstalledProgram> ParseWineUninstallEntries(std::string_view text);
 
 // Starts an installed program (a path as ListInstalledPrograms gives them) with the arguments,
 // each passed as one argument, in the working folder (empty: ours). Does not wait. False when

@@ -189,18 +189,24 @@ std::string MapWindowsPath(std::string strPath, const std::map<char, std::string
 
 }  // namespace
 
+std::vector<CInstalledProgram> ParseWineUninstallEntries(std::string_view text) {
+    CUninstallList list = ParseUninstallList(text);
+    std::vector<CInstalledProgram> programs;
+    for (auto& view : list.entries) {
+        for (CInstalledProgram& entry : view) programs.push_back(std::move(entry));
+    }
+    return programs;
+}
+
 bool ListInstalledPrograms(std::vector<CInstalledProgram>* pPrograms) {
     pPrograms->clear();
     const std::string strPrefix = WinePrefix();
     std::string strText;
     if (!ReadFileBytes(JoinPath(strPrefix, "system.reg"), &strText)) return false;
-    CUninstallList list = ParseUninstallList(strText);
+    *pPrograms = ParseWineUninstallEntries(strText);
     const std::map<char, std::string> drives = ReadDrives(strPrefix);
-    for (auto& view : list.entries) {
-        for (CInstalledProgram& entry : view) {
-            entry.strLocation = MapWindowsPath(std::move(entry.strLocation), drives);
-            pPrograms->push_back(std::move(entry));
-        }
+    for (CInstalledProgram& entry : *pPrograms) {
+        entry.strLocation = MapWindowsPath(std::move(entry.strLocation), drives);
     }
     return true;
 }

@@ -62,7 +62,11 @@ std::string LinkNameForPort(std::string_view portName) {
 
 bool ParseConnection(std::string_view text, CConnectionConfig* config) {
     pugi::xml_document doc;
-    if (!doc.load_buffer(text.data(), text.size())) return false;
+    // As the store reads it: a name of blanks alone stays.
+    if (!doc.load_buffer(text.data(), text.size(),
+                         pugi::parse_default | pugi::parse_ws_pcdata_single)) {
+        return false;
+    }
     pugi::xml_node connection = doc.child("connection");
     CConnectionConfig parsed;
     parsed.strName = connection.child("name").text().get();

@@ -6,6 +6,9 @@ namespace tnl_service {
 
 namespace {
 
+// Text of blanks alone is kept where it is an element's only content (a name of " ", which the
+// library writes as a reference), and dropped between elements, where it is layout.
+constexpr unsigned kParseFlags = pugi::parse_default | pugi::parse_ws_pcdata_single;
 constexpr const char* kSuccessReply =
     "<proto version=\"6.0\"><operation type=\"SUCCESS\"/></proto>";
 // What a new connection reports until told otherwise: port open, no traffic.
@@ -36,7 +39,7 @@ pugi::xml_node StartReply(pugi::xml_document* doc, const char* szType) {
 }
 
 bool ParseElement(const std::string& text, pugi::xml_document* doc) {
-    return doc->load_string(text.c_str()) && doc->document_element();
+    return doc->load_string(text.c_str(), kParseFlags) && doc->document_element();
 }
 
 }  // namespace
@@ -116,7 +119,9 @@ bool CTunnelStore::LoadText(const std::string& text) {
 
 std::string CTunnelStore::Handle(std::string_view request) {
     pugi::xml_document doc;
-    if (!doc.load_buffer(request.data(), request.size())) return ErrorReply("malformed request");
+    if (!doc.load_buffer(request.data(), request.size(), kParseFlags)) {
+        return ErrorReply("malformed request");
+    }
     pugi::xml_node operation = doc.child("proto").child("operation");
     std::string_view type = operation.attribute("type").value();
     if (type == "GETLIST") return List();

@@ -322,6 +322,109 @@ WEB_SEEDS = {
     "other_port_cookie": web("/html/a.html", cookie="zelvo_token_8124=" + TOKEN),
 }
 
+UNINSTALL = "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\"
+WOW_UNINSTALL = "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\"
+
+WINE_REGISTRY_SEEDS = {
+    "two_views.reg": (
+        "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
+        + UNINSTALL + "Quillon] 1700000000\n#time=1d9\n"
+        '"DisplayName"="Quillon Editor"\n"InstallLocation"="C:\\\\Program Files\\\\Quillon\\\\"\n\n'
+        + WOW_UNINSTALL + "Old] 1700000000\n"
+        '"DisplayName"="Old \\"quoted\\" tool"\n'
+        '"InstallLocation"=str(2):"%ProgramFiles%\\\\Old"\n').encode(),
+    "escapes.reg": (UNINSTALL + "Esc]\n"
+                    '"DisplayName"="\\x4e2d\\x6587 \\xd83d\\xde00 \\101\\t\\e\\z\\x"\n'
+                    '"InstallLocation"="D:\\\\\\xe9t\\xe9\\\\"\n').encode(),
+    "crlf_case_indent.reg": (UNINSTALL.upper() + "A]\r\n  \"displayname\"=\"a\"\r\n"
+                             "\t\"INSTALLLOCATION\"=\"C:\\\\a\\\\\"\r\n").encode(),
+    "repeated_and_nested.reg": (UNINSTALL + "A]\n\"DisplayName\"=\"first\"\n"
+                                + UNINSTALL + "A\\\\Sub]\n\"DisplayName\"=\"nested\"\n"
+                                + UNINSTALL + "a]\n\"DisplayName\"=\"second\"\n"
+                                + UNINSTALL[:-2] + "]\n\"DisplayName\"=\"the key itself\"\n"
+                                "[Software\\\\Other]\n\"DisplayName\"=\"other\"\n").encode(),
+    "broken_lines.reg": (UNINSTALL + "Open\n\"DisplayName\"=\"x\"\n" + UNINSTALL + "B]\n"
+                         "\"DisplayName\"=dword:00000001\n\"DisplayName\"=\"unterminated\n"
+                         "\"Display\\\"Name\"=\"y\"\n\"InstallLocation\"=hex(2):43,00\n"
+                         "\"DisplayName\"=\"z\\\\").encode(),
+}
+
+
+def requests(*texts):
+    return "\n".join(texts).encode()
+
+
+def tunnel_op(kind, body="", extra=""):
+    return '<proto version="6.0"><operation type="%s"%s>%s</operation></proto>' % (kind, extra, body)
+
+
+def tunnel_connection(name, kind="CLIENT", more=""):
+    return "<connection><type>%s</type><name>%s</name>%s</connection>" % (kind, name, more)
+
+
+FULL_SETTINGS = (
+    "<port><type>Virtual</type><name>COM7</name><settings>9600,n,8,1</settings></port>"
+    '<network><host name="127.0.0.1" port="5001"/><host name="localhost" port="99999"/>'
+    '<incomeport port="6001"/><keepalive enable="1" timeout="500" noreply="-3"/>'
+    '<break enable="1" timeout="x"/><nagle enable="0"/></network>'
+    '<protocol><reconnect enable="0" timeout="2500"/><maxconnections value="-7"/></protocol>')
+
+TUNNEL_REQUEST_SEEDS = {
+    "add_list_stat.xml": requests(
+        tunnel_op("ADD", tunnel_connection("a", more=FULL_SETTINGS)),
+        tunnel_op("ADD", tunnel_connection("b", "SERVER")), tunnel_op("GETLIST"),
+        tunnel_op("GETSTAT", extra=' applyto="a"')),
+    "update_rename.xml": requests(
+        tunnel_op("ADD", tunnel_connection("a")), tunnel_op("ADD", tunnel_connection("b", "UDP")),
+        tunnel_op("UPDATE", tunnel_connection("c", "UDP", FULL_SETTINGS), ' applyto="a"'),
+        tunnel_op("UPDATE", tunnel_connection("b"), ' applyto="c"'),
+        tunnel_op("GETSTAT", extra=' applyto="c"')),
+    "delete.xml": requests(
+        tunnel_op("ADD", tunnel_connection("x&#9;y&#13;")), tunnel_op("ADD", tunnel_connection("z")),
+        tunnel_op("DELETE", tunnel_connection("z")), tunnel_op("DELETE", tunnel_connection("z")),
+        tunnel_op("DELETE", extra=' all="1"'), tunnel_op("GETLIST")),
+    "refused.xml": requests(
+        tunnel_op("ADD", "<connection><type>CLIENT</type></connection>"),
+        tunnel_op("ADD", tunnel_connection("a")), tunnel_op("ADD", tunnel_connection("a")),
+        tunnel_op("UPDATE", tunnel_connection(""), ' applyto="a"'),
+        tunnel_op("UPDATE", tunnel_connection("a"), ' applyto="missing"'), tunnel_op("NOPE"),
+        "<proto><operation type=\"ADD\"><connection></proto>", "garbage</proto>  \r\n"),
+    "with_status.xml": requests(
+        tunnel_op("ADD", tunnel_connection("s", "SERVER", "<status><port state=\"0\"/></status>"
+                                           "<port><type>Virtual</type><name>com255</name></port>")),
+        tunnel_op("GETSTAT", extra=' applyto="s"')),
+    "odd_names.xml": requests(
+        tunnel_op("ADD", tunnel_connection("<![CDATA[a<b>]]>")),
+        tunnel_op("ADD", tunnel_connection("a<i/>b")),
+        tunnel_op("ADD", tunnel_connection("&amp;&#x4E2D;")), tunnel_op("GETLIST")),
+    # Inputs the fuzzer once failed on, kept as regressions.
+    "found_blank_name.xml": requests(
+        tunnel_op("ADD", tunnel_connection("&#32;")), tunnel_op("ADD", tunnel_connection("\n")),
+        tunnel_op("UPDATE", tunnel_connection(" "), ' applyto="\n"')),
+}
+
+
+def pass_through(description, address=""):
+    return description.encode() + US + address.encode()
+
+
+PASS_THROUGH_SEEDS = {
+    "direct.json": pass_through('{"baudrate":115200,"stop_bit":2,"data_length":8,'
+                                '"check_bit":"NONE","url":"127.0.0.1:61"}', "127.0.0.1"),
+    "relay_subdomain.json": pass_through('{"type":1,"url":"host.example:7000:panel-7",'
+                                         '"e_port":"5002x"}', "127.0.0.2"),
+    "strings_and_case.json": pass_through('{"TYPE":"1","URL":"a:b:c:d","BaudRate":"9600",'
+                                          '"check_bit":""}', "::1"),
+    "no_colon.json": pass_through('{"url":"justahost","e_port":1e99}', "127.0.0.1"),
+    "huge_numbers.json": pass_through('{"url":"h:99999999999999999999:x","baudrate":-1e300,'
+                                      '"stop_bit":"-99999999999"}', "1.2.3.4"),
+    "unresolved.json": pass_through('{"url":"h:1"}'),
+    "long_address.json": pass_through('{"url":"h:+12"}', "1." * 20),
+    "not_object.json": pass_through('["url","h:1"]', "127.0.0.1"),
+    "empty.json": pass_through("", "127.0.0.1"),
+    "nul_inside.json": b'{"url":"a:1\\u0000:b"}\x00{"url":"c:2"}' + US + b"127.0.0.1",
+}
+
 
 CORPORA = {
     "xml_document": XML_SEEDS,
@@ -336,6 +439,9 @@ CORPORA = {
     "update_list": UPDATE_LIST_SEEDS,
     "version_report": VERSION_REPORT_SEEDS,
     "transfer_reply": TRANSFER_SEEDS,
+    "wine_registry": WINE_REGISTRY_SEEDS,
+    "tunnel_request": TUNNEL_REQUEST_SEEDS,
+    "pass_through_description": PASS_THROUGH_SEEDS,
 }
 
 

@@ -1,8 +1,6 @@
 #include "bridge/command_state.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include "support/leading_number.h"
 
 std::recursive_mutex g_hCmdMutex;
 
@@ -46,9 +44,5 @@ void InitCommandStateForMainWindow() {
 }
 
 int ReadCommandNumber(const std::string& text) {
-    errno = 0;
-    const long nValue = std::strtol(text.c_str(), nullptr, 10);
-    if (nValue > INT_MAX) return INT_MAX;
-    if (nValue < INT_MIN) return INT_MIN;
-    return static_cast<int>(nValue);
+    return ReadLeadingNumber(text);
 }

@@ -12,6 +12,7 @@
 #include "platform/host_lookup.h"
 #include "platform/installed_programs.h"
 #include "platform/program_dir.h"
+#include "support/leading_number.h"
 #include "support/xml_document.h"
 
 std::string g_strHmiFolder;
@@ -56,12 +57,6 @@ bool ReadDownloadUrl(const std::string& strJson, std::string* pUrl) {
     if (!cJSON_IsString(pItem) || pItem->valuestring == nullptr) return false;
     *pUrl = pItem->valuestring;
     return true;
-}
-
-// The leading decimal number of the text, as atoi reads it, kept within int.
-int LeadingNumber(const std::string& strText) {
-    return static_cast<int>(
-        std::clamp<long>(std::strtol(strText.c_str(), nullptr, 10), INT_MIN, INT_MAX));
 }
 
 }  // namespace
@@ -137,7 +132,7 @@ bool MakeDownloadArgument(const std::string& strJson, const HostResolver& resolv
     }
     std::replace(strAddress.begin(), strAddress.end(), '.', ' ');
     const std::string strRest = strUrl.substr(nColon + 1);
-    *pArgument = "LoadMode2 " + strAddress + " 0 " + std::to_string(LeadingNumber(strRest));
+    *pArgument = "LoadMode2 " + strAddress + " 0 " + std::to_string(ReadLeadingNumber(strRest));
     const size_t nExtra = strRest.find(':');
     if (nExtra != std::string::npos) *pArgument += " " + strRest.substr(nExtra + 1);
     return true;

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/serial_port.h"
+#include "support/leading_number.h"
 #include "support/localized_strings.h"
 #include "support/settings.h"
 #include "tnl/tnl.h"
@@ -42,7 +43,7 @@ bool ReadNumber(const cJSON* pObject, const char* szKey, int* pnValue) {
     if (cJSON_IsNumber(pItem)) {
         *pnValue = pItem->valueint;
     } else if (cJSON_IsString(pItem)) {
-        *pnValue = std::atoi(pItem->valuestring);
+        *pnValue = ReadLeadingNumber(pItem->valuestring);
     } else {
         return false;
     }
@@ -88,7 +89,7 @@ void TakeAddresses(const CPassThroughRequest& request) {
         g_appSettings.strTunnelHost = request.strHost;
         g_appSettings.strTunnelPort = request.strPort;
         g_relayParams.strRemoteHost = Limited(request.strHost);
-        g_relayParams.nRemotePort = std::atoi(request.strPort.c_str());
+        g_relayParams.nRemotePort = ReadLeadingNumber(request.strPort);
         if (request.bHasSubdomain) g_relayParams.strSubdomain = Limited(request.strSubdomain);
     }
     if (request.bHasListenPort) g_relayParams.nListenPort = request.nListenPort;

@@ -27,7 +27,6 @@ namespace {
 
 constexpr int kCreateAttempts = 4;
 constexpr int kSwitchOffAttempts = 6;
-constexpr unsigned kStepWaitMs = 500;
 constexpr unsigned kDeleteWaitMs = 200;
 constexpr unsigned kBrowserWaitMs = 100;
 constexpr size_t kCurServerBufferSize = 64;

@@ -1,7 +1,6 @@
 #include "panel/download_settings_dialog.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "panel/panel_editor.h"
 #include "support/localized_strings.h"
@@ -78,9 +77,7 @@ void CHmiDownConfig::AddRow(const std::string& strVersion, const std::string& st
 // A row chosen in the table becomes the selection when it has a version.
 void CHmiDownConfig::SelectRow(const std::string& strIndex) {
     size_t nRow = 0;
-    const char* pEnd = strIndex.data() + strIndex.size();
-    const auto [pStop, error] = std::from_chars(strIndex.data(), pEnd, nRow);
-    if (error != std::errc() || pStop != pEnd || nRow >= m_rows.size()) return;
+    if (!ReadFormIndex(strIndex, m_rows.size(), &nRow)) return;
     m_nSelected = static_cast<int>(nRow);
     if (m_rows[nRow][kVersionColumn].empty()) return;
     m_strVersion = m_rows[nRow][kVersionColumn];

@@ -117,17 +117,27 @@ void ClearFirstRunFlag() {
     platform::WriteProfileString(kSection, "first", "0", GetSettingsPath());
 }
 
-std::string BuildServerList(const std::string& programDir) {
+std::vector<std::string> ListServerProfiles(const std::string& programDir) {
     std::vector<std::string> names;
-    std::string list;
-    if (!platform::ListDirectory(platform::JoinPath(programDir, "Servers"), &names)) return list;
+    std::vector<std::string> profiles;
+    if (!platform::ListDirectory(platform::JoinPath(programDir, "Servers"), &names)) {
+        return profiles;
+    }
     for (const std::string& raw : names) {
         if (raw == "." || raw == "..") continue;
         const std::string name = platform::AnsiToUtf8(raw);
         // Only "*.xml" files take part; the shown name drops the last four characters.
         if (name.size() < 4 || name.compare(name.size() - 4, 4, ".xml") != 0) continue;
+        profiles.push_back(name.substr(0, name.size() - 4));
+    }
+    return profiles;
+}
+
+std::string BuildServerList(const std::string& programDir) {
+    std::string list;
+    for (const std::string& name : ListServerProfiles(programDir)) {
         if (!list.empty()) list += kFieldSeparator;
-        list += name.substr(0, name.size() - 4);
+        list += name;
     }
     return list;
 }

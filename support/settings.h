@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Time zone of the workstation, filled at start.
 struct CTimeZoneInfo {
@@ -73,7 +74,9 @@ std::string ReadCurrentServer();
 // Clears the first-run flag and writes "0" to key "first" when the flag is 1.
 void ClearFirstRunFlag();
 
-// Server names from "Servers/*.xml" in directory order, separated by U+0002.
+// Server profile names: the "Servers/*.xml" files in directory order, without ".xml".
+std::vector<std::string> ListServerProfiles(const std::string& programDir);
+// The same names separated by U+0002, as the page takes them.
 std::string BuildServerList(const std::string& programDir);
 
 // "WifiList.xml" in the program directory. Both return 0, or -1 when the file cannot be

@@ -57,6 +57,10 @@ public:
     virtual bool OnFormAction(const std::string& strControl, const std::string& strValue) = 0;
 };
 
+// The index a list or table action names (decimal, nothing else); false when it is not one of
+// nCount entries.
+bool ReadFormIndex(const std::string& strValue, size_t nCount, size_t* pnIndex);
+
 class IUserDialogs {
 public:
     virtual ~IUserDialogs() = default;

@@ -3,7 +3,6 @@
 #include "tunnel/settings_page.h"
 
 #include <algorithm>
-#include <charconv>
 #include <map>
 #include <string>
 #include <vector>
@@ -42,13 +41,8 @@ struct CChoiceList {
                                                                             : std::string();
     }
     void Select(const std::string& strIndex) {
-        int nIndex = -1;
-        const char* szEnd = strIndex.data() + strIndex.size();
-        const auto [pEnd, error] = std::from_chars(strIndex.data(), szEnd, nIndex);
-        if (error == std::errc() && pEnd == szEnd && nIndex >= 0 &&
-            nIndex < static_cast<int>(items.size())) {
-            nSelected = nIndex;
-        }
+        size_t nIndex = 0;
+        if (ReadFormIndex(strIndex, items.size(), &nIndex)) nSelected = static_cast<int>(nIndex);
     }
     // Adds an entry; the current one gets the marker and is selected.
     void Add(const std::string& strName, bool bCurrent, const std::string& strMarker) {
@@ -57,23 +51,10 @@ struct CChoiceList {
     }
 };
 
-std::vector<std::string> SplitNames(const std::string& strList) {
-    std::vector<std::string> names;
-    size_t nStart = 0;
-    while (nStart < strList.size()) {
-        size_t nEnd = strList.find(kFieldSeparator, nStart);
-        if (nEnd == std::string::npos) nEnd = strList.size();
-        names.push_back(strList.substr(nStart, nEnd - nStart));
-        nStart = nEnd + 1;
-    }
-    return names;
-}
-
 bool ContainsNumber(const std::vector<int>& numbers, int nNumber) {
     return std::find(numbers.begin(), numbers.end(), nNumber) != numbers.end();
 }
 
-// The port names the tunnel service's connections use; none when it cannot be reached.
 // The free COM numbers, with the service's connections seen through a link of its own.
 std::vector<int> FreeComNumbersNow() {
     std::lock_guard<std::recursive_mutex> lock(TunnelLock());
@@ -220,8 +201,7 @@ void CVirComConfig::FillServerList() {
     const std::string strCurrent = platform::GetProfileString(
         "HMI", "curserver", "China", kCurServerBufferSize, GetSettingsPath());
     m_serverList = CChoiceList();
-    for (const std::string& strName :
-         SplitNames(BuildServerList(platform::GetProgramDirectory()))) {
+    for (const std::string& strName : ListServerProfiles(platform::GetProgramDirectory())) {
         m_serverList.Add(strName, strName == strCurrent, m_strMarker);
     }
 }

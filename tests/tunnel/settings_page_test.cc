@@ -118,7 +118,7 @@ TEST_F(VirComPageTest, CheckBoxAndServerProfileAreStored) {
     m_dir.WriteFile("Servers/Local.xml", "<local/>");
     m_dir.WriteFile("html/Default.xml", "<old/>");
     // The list follows the folder's order.
-    const size_t nLocal = BuildServerList(m_dir.Path()).rfind("Local", 0) == 0 ? 0 : 1;
+    const size_t nLocal = ListServerProfiles(m_dir.Path()).front() == "Local" ? 0 : 1;
     m_dialogs.QueueFormAction("chkRemoveService", "1");
     m_dialogs.QueueFormAction("lstServer", std::to_string(nLocal));
     m_dialogs.QueueFormAction("btnServerSet");

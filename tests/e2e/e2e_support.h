@@ -1,9 +1,7 @@
-// What the end-to-end tests need besides the program: a free port, and a crash of the service.
+// A crash of the tunnel service, as the end-to-end tests cause it.
 #pragma once
 
 #include <string>
 
-// A port on 127.0.0.1 that nothing listens on right now.
-int FreeLoopbackPort();
 // Kills the tunnel service's processes of the run folder at once (SIGKILL), as a crash would.
 void KillServiceHard(const std::string& strRunDir);

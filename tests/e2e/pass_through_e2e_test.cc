@@ -5,7 +5,6 @@
 // service that is killed and started again in the middle.
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -13,15 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <random>
 #include <string>
-#include <thread>
 
-#include "platform/file_system.h"
 #include "support/settings.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/fakes/temp_program_dir.h"
+#include "tests/pass_through/loopback_client.h"
 #include "tools/box_sim/sim_pass_server.h"
 #include "tunnel/com_ports.h"
 #include "tunnel/pass_through.h"
@@ -38,16 +34,6 @@ public:
     void ShowErrorText(const std::string& text) override { errorTexts.push_back(text); }
     std::vector<std::string> statusTexts, errorTexts;
 };
-
-template <typename Predicate>
-bool WaitUntil(Predicate predicate, std::chrono::milliseconds limit = 20s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
 
 // The virtual port as a download tool opens it: the device behind the COM link, raw.
 class CPortClient {
@@ -92,13 +78,6 @@ public:
 private:
     int m_nFd = -1;
 };
-
-std::string RandomBytes(size_t nSize) {
-    std::mt19937 generator(42);
-    std::string data(nSize, '\0');
-    for (char& c : data) c = static_cast<char>(generator());
-    return data;
-}
 
 class PassThroughEndToEnd : public ::testing::Test {
 protected:
@@ -151,8 +130,7 @@ TEST_F(PassThroughEndToEnd, RelayModeCarriesAMebibyteBothWaysAfterTheHandshake) 
         const std::string data = RandomBytes(nSize);
         EXPECT_TRUE(port.RoundTrip(data) == data) << nSize << " bytes";
     }
-    EXPECT_EQ(remote.HandshakesSeen(), 1);
-    EXPECT_EQ(remote.LastSubdomain(), "box42");
+    EXPECT_EQ(remote.Handshakes(), std::vector<std::string>{SubdomainRequest("box42")});
     EXPECT_EQ(StopPassThrough(), 1);
     EXPECT_EQ(g_nPassThroughMode.load(), 0);
 }
@@ -176,7 +154,7 @@ TEST_F(PassThroughEndToEnd, AKilledServiceComesBackWithItsPortAndConnection) {
     ASSERT_TRUE(port.IsOpen());
     const std::string data = RandomBytes(64 * 1024);
     EXPECT_TRUE(port.RoundTrip(data) == data);
-    EXPECT_EQ(remote.HandshakesSeen(), 2);
+    EXPECT_EQ(remote.Handshakes(), std::vector<std::string>(2, SubdomainRequest("box7")));
 }
 
 TEST_F(PassThroughEndToEnd, DirectModeShakesHandsThroughThePortWithDefaultSerialSettings) {
@@ -188,8 +166,8 @@ TEST_F(PassThroughEndToEnd, DirectModeShakesHandsThroughThePortWithDefaultSerial
     ASSERT_EQ(StartPassThrough(strDescription, m_report), 1);
     EXPECT_EQ(g_nPassThroughMode.load(), 1);
     EXPECT_EQ(g_appSettings.strSerialParams, "9600,E,7,1");
-    EXPECT_TRUE(WaitUntil([&] { return remote.HandshakesSeen() == 1; }));
-    EXPECT_EQ(remote.LastSubdomain(), "plant3");
+    EXPECT_TRUE(WaitUntil([&] { return remote.Handshakes().size() == 1; }));
+    EXPECT_EQ(remote.Handshakes(), std::vector<std::string>{SubdomainRequest("plant3")});
     CPortClient port("COM7");
     ASSERT_TRUE(port.IsOpen());
     const std::string data = RandomBytes(100 * 1024);

@@ -14,7 +14,8 @@
 
 #include "platform/program_dir.h"
 #include "support/settings.h"
-#include "tests/pass_through/fake_remote.h"
+#include "tests/pass_through/loopback_client.h"
+#include "tools/box_sim/sim_pass_server.h"
 #include "tnl/service/fake_tunnel_service.h"
 #include "tunnel/pass_through.h"
 

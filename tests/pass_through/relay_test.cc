@@ -3,7 +3,8 @@
 
 #include <optional>
 
-#include "tests/pass_through/fake_remote.h"
+#include "tests/pass_through/loopback_client.h"
+#include "tools/box_sim/sim_pass_server.h"
 #include "tunnel/relay.h"
 
 namespace {
@@ -34,7 +35,8 @@ protected:
 TEST_F(RelayTest, CarriesBytesBothWaysAfterTheSubdomainIsAccepted) {
     for (const std::string strSubdomain : {"", "plant7"}) {
         SCOPED_TRACE(strSubdomain);
-        CFakeRemote remote(strSubdomain.empty() ? "" : "{\"Code\":1,\"State\":\"200\"}");
+        CSimPassServer remote("{\"Code\":1,\"State\":\"200\"}");
+        ASSERT_TRUE(remote.Start("127.0.0.1", 0));
         ASSERT_TRUE(StartRelay(remote.Port(), strSubdomain));
         {
             CLocalClient client(m_params.nListenPort);
@@ -54,7 +56,8 @@ TEST_F(RelayTest, CarriesBytesBothWaysAfterTheSubdomainIsAccepted) {
 TEST_F(RelayTest, ARefusedOrSilentHandshakeStartsNoPairAndClosesBothSides) {
     for (const char* szAnswer : {"{\"State\":\"403\"}", "close"}) {
         SCOPED_TRACE(szAnswer);
-        CFakeRemote remote(szAnswer);
+        CSimPassServer remote(szAnswer);
+        ASSERT_TRUE(remote.Start("127.0.0.1", 0));
         ASSERT_TRUE(StartRelay(remote.Port(), "plant7"));
         EXPECT_EQ(ReceiveUntilClosedFromNewClient(), "");
         EXPECT_EQ(m_relay.ActivePairs(), 0);
@@ -71,7 +74,8 @@ TEST_F(RelayTest, AnUnreachableRemoteServerIsReportedToTheLocalClient) {
 }
 
 TEST_F(RelayTest, ASecondClientIsServedOnlyAfterTheFirstPairEnds) {
-    CFakeRemote remote;
+    CSimPassServer remote;
+    ASSERT_TRUE(remote.Start("127.0.0.1", 0));
     ASSERT_TRUE(StartRelay(remote.Port(), ""));
     std::optional<CLocalClient> first(m_params.nListenPort);
     ASSERT_EQ(RoundTrip(first->s, "first"), "first");
@@ -89,7 +93,8 @@ TEST_F(RelayTest, StopEndsTheRelayWithoutTouchingTheRemoteServer) {
     // Waiting for a client, and with a pair running.
     for (bool bWithPair : {false, true}) {
         SCOPED_TRACE(bWithPair);
-        CFakeRemote remote;
+        CSimPassServer remote;
+    ASSERT_TRUE(remote.Start("127.0.0.1", 0));
         ASSERT_TRUE(StartRelay(remote.Port(), ""));
         std::optional<CLocalClient> client;
         if (bWithPair) {

@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
     }
     CSimPassServer passServer;
     if (options.nPassPort != 0 &&
-        !passServer.Start(options.config.strAddress, static_cast<int>(options.nPassPort))) {
+        !passServer.Start(options.config.strAddress, static_cast<uint16_t>(options.nPassPort))) {
         fprintf(stderr, "zelvo_box_sim: cannot bind the pass-through port %lu\n",
                 options.nPassPort);
         return kExitBindFailed;

@@ -1,30 +1,21 @@
 #include "tools/box_sim/sim_pass_server.h"
 
-#include <arpa/inet.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <algorithm>
+
+#include "tools/box_sim/box_sim.h"
 
 namespace {
 
 constexpr const char* kHandshakeStart = "{\"Subdomain\":\"";
 constexpr const char* kHandshakeEnd = "\"}";
-constexpr const char* kAccepted = "{\"State\":\"200\"}";
-constexpr int kPollMs = 100;
 
-bool SendAll(int nSocket, const char* pData, size_t nSize) {
-    while (nSize > 0) {
-        ssize_t n = send(nSocket, pData, nSize, MSG_NOSIGNAL);
+bool SendAll(platform::SocketHandle s, const std::string& strData) {
+    for (size_t nSent = 0; nSent < strData.size();) {
+        const long n = platform::SocketSend(s, strData.data() + nSent, strData.size() - nSent);
         if (n <= 0) return false;
-        pData += n;
-        nSize -= static_cast<size_t>(n);
+        nSent += static_cast<size_t>(n);
     }
     return true;
-}
-
-bool IsReadable(int nSocket) {
-    pollfd fd = {nSocket, POLLIN, 0};
-    return poll(&fd, 1, kPollMs) > 0;
 }
 
 }  // namespace
@@ -33,85 +24,90 @@ CSimPassServer::~CSimPassServer() {
     Stop();
 }
 
-bool CSimPassServer::Start(const std::string& strAddress, int nPort) {
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(nPort));
-    if (inet_pton(AF_INET, strAddress.c_str(), &address.sin_addr) != 1 ||
-        (ntohl(address.sin_addr.s_addr) >> 24) != 127) {
-        return false;
-    }
-    m_nListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int nOn = 1;
-    setsockopt(m_nListen, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof(nOn));
-    socklen_t nLength = sizeof(address);
-    if (bind(m_nListen, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(m_nListen, 4) != 0 ||
-        getsockname(m_nListen, reinterpret_cast<sockaddr*>(&address), &nLength) != 0) {
-        close(m_nListen);
-        m_nListen = -1;
-        return false;
-    }
-    m_nPort = ntohs(address.sin_port);
-    m_bStop = false;
-    m_thread = std::thread(&CSimPassServer::Serve, this);
+bool CSimPassServer::Start(const std::string& strAddress, uint16_t nPort) {
+    if (!IsLoopbackAddress(strAddress)) return false;
+    m_listen = platform::ListenTcp(strAddress, nPort, 5);
+    if (m_listen == platform::kInvalidSocket) return false;
+    m_nPort = platform::SocketLocalPort(m_listen);
+    m_acceptThread = std::thread(&CSimPassServer::AcceptLoop, this);
     return true;
 }
 
 void CSimPassServer::Stop() {
-    if (m_nListen < 0) return;
-    m_bStop = true;
-    m_thread.join();
-    close(m_nListen);
-    m_nListen = -1;
-}
-
-std::string CSimPassServer::LastSubdomain() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_strLastSubdomain;
-}
-
-void CSimPassServer::Serve() {
-    while (!m_bStop) {
-        if (!IsReadable(m_nListen)) continue;
-        int nClient = accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC);
-        if (nClient < 0) continue;
-        ServeConnection(nClient);
-        close(nClient);
-    }
-}
-
-bool CSimPassServer::TakeHandshake(std::string* pBytes, int nSocket) {
-    const std::string strStart = kHandshakeStart;
-    const size_t nCompare = std::min(pBytes->size(), strStart.size());
-    if (pBytes->compare(0, nCompare, strStart, 0, nCompare) != 0) return true;  // plain data
-    const size_t nEnd = pBytes->find(kHandshakeEnd, strStart.size());
-    if (nEnd == std::string::npos) return false;
+    if (m_listen == platform::kInvalidSocket) return;
+    platform::ShutdownSocket(m_listen);
+    m_acceptThread.join();
+    platform::CloseSocket(m_listen);
+    m_listen = platform::kInvalidSocket;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_strLastSubdomain = pBytes->substr(strStart.size(), nEnd - strStart.size());
+        for (platform::SocketHandle s : m_sockets) platform::ShutdownSocket(s);
     }
-    ++m_nHandshakes;
-    pBytes->erase(0, nEnd + 2);
-    SendAll(nSocket, kAccepted, std::char_traits<char>::length(kAccepted));
-    return true;
+    for (std::thread& thread : m_threads) thread.join();
+    for (platform::SocketHandle s : m_sockets) platform::CloseSocket(s);
+    m_threads.clear();
+    m_sockets.clear();
 }
 
-void CSimPassServer::ServeConnection(int nSocket) {
-    std::string strPending;
-    bool bGreeted = false;
-    char buffer[16384];
-    while (!m_bStop) {
-        if (!IsReadable(nSocket)) continue;
-        ssize_t n = recv(nSocket, buffer, sizeof(buffer), 0);
-        if (n <= 0) return;
-        if (!bGreeted) {
-            strPending.append(buffer, static_cast<size_t>(n));
-            if (!TakeHandshake(&strPending, nSocket)) continue;
-            bGreeted = true;
-            if (!SendAll(nSocket, strPending.data(), strPending.size())) return;
-            continue;
-        }
-        if (!SendAll(nSocket, buffer, static_cast<size_t>(n))) return;
+std::vector<std::string> CSimPassServer::Handshakes() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_handshakes;
+}
+
+int CSimPassServer::Accepted() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<int>(m_sockets.size());
+}
+
+int CSimPassServer::Closed() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nClosed;
+}
+
+void CSimPassServer::AcceptLoop() {
+    platform::SocketHandle s;
+    while ((s = platform::AcceptConnection(m_listen)) != platform::kInvalidSocket) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_sockets.push_back(s);
+        m_threads.emplace_back(&CSimPassServer::Serve, this, s);
     }
+}
+
+bool CSimPassServer::TakeHandshake(platform::SocketHandle s, std::string* pRest) {
+    const std::string strStart = kHandshakeStart;
+    std::string strBytes;
+    char buffer[4096];
+    size_t nEnd = std::string::npos;
+    // Until the bytes are known to be no handshake, or the handshake is complete.
+    while (strBytes.compare(0, std::min(strBytes.size(), strStart.size()), strStart, 0,
+                            std::min(strBytes.size(), strStart.size())) == 0 &&
+           (nEnd = strBytes.find(kHandshakeEnd, strStart.size())) == std::string::npos) {
+        const long n = platform::SocketReceive(s, buffer, sizeof(buffer));
+        if (n <= 0) return false;
+        strBytes.append(buffer, static_cast<size_t>(n));
+    }
+    if (nEnd == std::string::npos) {  // plain data from the start
+        *pRest = std::move(strBytes);
+        return true;
+    }
+    nEnd += std::char_traits<char>::length(kHandshakeEnd);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_handshakes.push_back(strBytes.substr(0, nEnd));
+    }
+    *pRest = strBytes.substr(nEnd);
+    return m_strAnswer != kCloseInstead && SendAll(s, m_strAnswer);
+}
+
+void CSimPassServer::Serve(platform::SocketHandle s) {
+    std::string strRest;
+    bool bEcho = TakeHandshake(s, &strRest) && SendAll(s, strRest);
+    char buffer[16384];
+    long n = 0;
+    while (bEcho && (n = platform::SocketReceive(s, buffer, sizeof(buffer))) > 0) {
+        bEcho = SendAll(s, std::string(buffer, static_cast<size_t>(n)));
+    }
+    platform::ShutdownSocket(s);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nClosed;
 }

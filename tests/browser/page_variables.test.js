@@ -4,7 +4,7 @@
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const { test } = require('node:test');
-const { target, programFile, launchBrowser, openSettingsForm } = require('./lib/harness');
+const { programFile, launchBrowser, openSettingsForm, openToolsPage } = require('./lib/harness');
 
 // Version text and serial port of this run, so that what the page shows can only come from
 // the files as they are now.
@@ -13,16 +13,6 @@ function prepareProgramFiles() {
   fs.writeFileSync(log, fs.readFileSync(log, 'utf8').replace(/Help_Ch="[^"]*"/, 'Help_Ch="Manager V7.8.9-browser"'));
   const ini = programFile('SoftLang.ini');
   fs.writeFileSync(ini, fs.readFileSync(ini, 'utf8').replace(/^VirCom=.*$/m, 'VirCom=COM7'));
-}
-
-// The shell with the box tools page in its frame.
-async function openToolsPage(page) {
-  await page.goto(target.url);
-  await page.waitForSelector('#btn-setup .label');
-  const frame = await (await page.waitForSelector('iframe#content')).contentFrame();
-  await page.click('#btn-setup');
-  await frame.waitForURL(/\/html\/first_page\.html$/);
-  return frame;
 }
 
 test('the box tools page has the native call and the page variables', async () => {

@@ -134,4 +134,22 @@ function stepChain(it) {
   });
 }
 
-module.exports = { WAIT_MS, stepChain, target, programFile, setting, texts, launchBrowser, request, openSettingsForm };
+// Opens the shell and shows the box tools page, returning the frame once the page this click
+// asked for has loaded. The program may already be on that page from an earlier test and then
+// loads it again, so the wait is for a document newer than the one shown before the click.
+async function openToolsPage(page) {
+  await page.goto(target.url);
+  await page.waitForSelector('#btn-setup .label');
+  const frame = await (await page.waitForSelector('iframe#content')).contentFrame();
+  await frame.waitForURL(/\/html\/\w+\.html$/);
+  await frame.evaluate(() => { window.shownBeforeClick = true; });
+  await page.click('#btn-setup');
+  await frame.waitForFunction(() => !window.shownBeforeClick && document.readyState === 'complete'
+    && /\/html\/first_page\.html$/.test(location.pathname));
+  return frame;
+}
+
+module.exports = {
+  WAIT_MS, stepChain, target, programFile, setting, texts, launchBrowser, request, openSettingsForm,
+  openToolsPage,
+};

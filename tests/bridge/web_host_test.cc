@@ -29,6 +29,11 @@ protected:
         EXPECT_EQ(0, symlink("../SoftLang.ini", dir.PathOf("html/escape.html").c_str()));
         EXPECT_TRUE(host.Start({dir.Path(), 0}));
         loopThread = std::thread([this] { loop.Run(); });
+        // Until the loop runs, any thread counts as its thread: a form opened from another
+        // thread before then would wait in a loop of its own that nothing wakes.
+        std::promise<void> running;
+        loop.Post([&running] { running.set_value(); });
+        running.get_future().wait();
         token = host.GetUrl().substr(host.GetUrl().find("token=") + 6);
         client = std::make_unique<httplib::Client>("127.0.0.1", host.GetPort());
         client->set_default_headers({{"Cookie", "zelvo_token_" + Port() + "=" + token}});

@@ -21,6 +21,8 @@ SocketHandle ConnectTcp(const std::string& strAddress, uint16_t nPort, unsigned 
 bool SetSocketTimeouts(SocketHandle s, unsigned nReceiveMs, unsigned nSendMs);
 // One send of the whole buffer: bytes sent, or -1 on error.
 long SocketSend(SocketHandle s, const void* pData, size_t nLength);
+// Sends until the whole buffer is gone: false when a send fails or sends nothing.
+bool SocketSendAll(SocketHandle s, const void* pData, size_t nLength);
 // One receive of at most nLength bytes: bytes read, 0 when the peer closed, -1 on an error
 // or a time-out.
 long SocketReceive(SocketHandle s, void* pBuffer, size_t nLength);

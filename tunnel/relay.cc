@@ -170,8 +170,7 @@ bool CRelay::ShakeHands(SocketHandle remote) {
     const std::string strRequest = SubdomainRequest(m_params.strSubdomain);
     char reply[kHandshakeReplyLimit];
     if (!platform::SetSocketTimeouts(remote, kHandshakeTimeoutMs, kHandshakeTimeoutMs) ||
-        platform::SocketSend(remote, strRequest.data(), strRequest.size()) !=
-            static_cast<long>(strRequest.size())) {
+        !platform::SocketSendAll(remote, strRequest.data(), strRequest.size())) {
         return false;
     }
     const long n = platform::SocketReceive(remote, reply, sizeof(reply));

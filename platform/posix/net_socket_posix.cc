@@ -136,6 +136,21 @@ long SocketSend(SocketHandle s, const void* pData, size_t nLength) {
     return static_cast<long>(n);
 }
 
+bool SocketSendAll(SocketHandle s, const void* pData, size_t nLength) {
+    const char* p = static_cast<const char*>(pData);
+    while (nLength > 0) {
+        ssize_t n;
+        do {
+            n = send(s, p, nLength, MSG_NOSIGNAL);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) return Fail();
+        if (n == 0) return false;
+        p += n;
+        nLength -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
 long SocketReceive(SocketHandle s, void* pBuffer, size_t nLength) {
     ssize_t n;
     do {

@@ -7,15 +7,6 @@ namespace {
 
 constexpr unsigned kSilenceMs = 20000;
 
-bool SendAll(platform::SocketHandle s, const std::string& strData) {
-    for (size_t nSent = 0; nSent < strData.size();) {
-        const long n = platform::SocketSend(s, strData.data() + nSent, strData.size() - nSent);
-        if (n <= 0) return false;
-        nSent += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 uint16_t FreeLoopbackPort() {
@@ -28,7 +19,7 @@ uint16_t FreeLoopbackPort() {
 std::string RoundTrip(platform::SocketHandle s, const std::string& strData, size_t nExpected) {
     if (nExpected == 0) nExpected = strData.size();
     platform::SetSocketTimeouts(s, kSilenceMs, kSilenceMs);
-    std::thread sender([&] { SendAll(s, strData); });
+    std::thread sender([&] { platform::SocketSendAll(s, strData.data(), strData.size()); });
     std::string strReceived;
     char buffer[16384];
     long n = 1;

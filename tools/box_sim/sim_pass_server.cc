@@ -9,15 +9,6 @@ namespace {
 constexpr const char* kHandshakeStart = "{\"Subdomain\":\"";
 constexpr const char* kHandshakeEnd = "\"}";
 
-bool SendAll(platform::SocketHandle s, const std::string& strData) {
-    for (size_t nSent = 0; nSent < strData.size();) {
-        const long n = platform::SocketSend(s, strData.data() + nSent, strData.size() - nSent);
-        if (n <= 0) return false;
-        nSent += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 CSimPassServer::~CSimPassServer() {
@@ -96,16 +87,18 @@ bool CSimPassServer::TakeHandshake(platform::SocketHandle s, std::string* pRest)
         m_handshakes.push_back(strBytes.substr(0, nEnd));
     }
     *pRest = strBytes.substr(nEnd);
-    return m_strAnswer != kCloseInstead && SendAll(s, m_strAnswer);
+    return m_strAnswer != kCloseInstead &&
+           platform::SocketSendAll(s, m_strAnswer.data(), m_strAnswer.size());
 }
 
 void CSimPassServer::Serve(platform::SocketHandle s) {
     std::string strRest;
-    bool bEcho = TakeHandshake(s, &strRest) && SendAll(s, strRest);
+    bool bEcho =
+        TakeHandshake(s, &strRest) && platform::SocketSendAll(s, strRest.data(), strRest.size());
     char buffer[16384];
     long n = 0;
     while (bEcho && (n = platform::SocketReceive(s, buffer, sizeof(buffer))) > 0) {
-        bEcho = SendAll(s, std::string(buffer, static_cast<size_t>(n)));
+        bEcho = platform::SocketSendAll(s, buffer, static_cast<size_t>(n));
     }
     platform::ShutdownSocket(s);
     std::lock_guard<std::mutex> lock(m_mutex);

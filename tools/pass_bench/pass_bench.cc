@@ -31,16 +31,6 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
 }
 
-bool SendAll(SocketHandle s, const char* p, size_t nLength) {
-    while (nLength > 0) {
-        const long n = platform::SocketSend(s, p, nLength);
-        if (n <= 0) return false;
-        p += n;
-        nLength -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Echoes every connection, one at a time, until the listener is shut down.
 class CEchoServer {
 public:
@@ -51,7 +41,7 @@ public:
                 char buffer[65536];
                 long n;
                 while ((n = platform::SocketReceive(s, buffer, sizeof(buffer))) > 0 &&
-                       SendAll(s, buffer, static_cast<size_t>(n))) {
+                       platform::SocketSendAll(s, buffer, static_cast<size_t>(n))) {
                 }
                 platform::CloseSocket(s);
             }
@@ -72,7 +62,7 @@ private:
 // Seconds to send the data and read its echo back; negative when the echo fell short.
 double TimeBulk(SocketHandle s, const std::string& strData) {
     const Clock::time_point start = Clock::now();
-    std::thread sender([&] { SendAll(s, strData.data(), strData.size()); });
+    std::thread sender([&] { platform::SocketSendAll(s, strData.data(), strData.size()); });
     std::vector<char> buffer(65536);
     size_t nReceived = 0;
     long n = 1;
@@ -90,7 +80,9 @@ double TimePing(SocketHandle s, int nPings) {
     const Clock::time_point start = Clock::now();
     for (int i = 0; i < nPings; ++i) {
         char c = static_cast<char>(i);
-        if (!SendAll(s, &c, 1) || platform::SocketReceive(s, &c, 1) != 1) return -1.0;
+        if (!platform::SocketSendAll(s, &c, 1) || platform::SocketReceive(s, &c, 1) != 1) {
+            return -1.0;
+        }
     }
     return Seconds(start, Clock::now()) / nPings;
 }

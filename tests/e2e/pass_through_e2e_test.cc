@@ -3,10 +3,7 @@
 // program's relay, the relay to a remote server on loopback, and the server's echo comes back
 // the same way. Also direct mode, where the service talks to the remote server itself, and a
 // service that is killed and started again in the middle.
-#include <fcntl.h>
-#include <poll.h>
 #include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +13,7 @@
 
 #include "support/settings.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/fakes/port_client.h"
 #include "tests/fakes/temp_program_dir.h"
 #include "tests/pass_through/loopback_client.h"
 #include "tools/box_sim/sim_pass_server.h"
@@ -33,50 +31,6 @@ public:
     void ShowStatusText(const std::string& text) override { statusTexts.push_back(text); }
     void ShowErrorText(const std::string& text) override { errorTexts.push_back(text); }
     std::vector<std::string> statusTexts, errorTexts;
-};
-
-// The virtual port as a download tool opens it: the device behind the COM link, raw.
-class CPortClient {
-public:
-    explicit CPortClient(const std::string& strPortName) {
-        const std::string strDevice = PortDevicePath(strPortName);
-        m_nFd = strDevice.empty() ? -1 : open(strDevice.c_str(), O_RDWR | O_NOCTTY);
-        if (m_nFd < 0) return;
-        termios tio;
-        tcgetattr(m_nFd, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(m_nFd, TCSANOW, &tio);
-    }
-    ~CPortClient() {
-        if (m_nFd >= 0) close(m_nFd);
-    }
-    bool IsOpen() const { return m_nFd >= 0; }
-
-    // Writes everything while reading the same number of bytes back; the bytes read.
-    std::string RoundTrip(const std::string& data, std::chrono::milliseconds limit = 60s) {
-        std::string received;
-        size_t nWritten = 0;
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (received.size() < data.size() && std::chrono::steady_clock::now() < end) {
-            pollfd fd = {m_nFd, static_cast<short>(POLLIN | (nWritten < data.size() ? POLLOUT : 0)),
-                         0};
-            if (poll(&fd, 1, 200) <= 0) continue;
-            if (fd.revents & POLLIN) {
-                char buffer[8192];
-                ssize_t n = read(m_nFd, buffer, sizeof(buffer));
-                if (n > 0) received.append(buffer, static_cast<size_t>(n));
-            }
-            if ((fd.revents & POLLOUT) && nWritten < data.size()) {
-                size_t nChunk = std::min<size_t>(4096, data.size() - nWritten);
-                ssize_t n = write(m_nFd, data.data() + nWritten, nChunk);
-                if (n > 0) nWritten += static_cast<size_t>(n);
-            }
-        }
-        return received;
-    }
-
-private:
-    int m_nFd = -1;
 };
 
 class PassThroughEndToEnd : public ::testing::Test {
@@ -124,7 +78,7 @@ TEST_F(PassThroughEndToEnd, RelayModeCarriesAMebibyteBothWaysAfterTheHandshake) 
     ASSERT_TRUE(remote.Start("127.0.0.1", 0));
     ASSERT_EQ(StartPassThrough(RelayDescription(remote, "box42"), m_report), 1);
     EXPECT_EQ(g_nPassThroughMode.load(), 2);
-    CPortClient port("COM7");
+    CPortClient port(PortDevicePath("COM7"));
     ASSERT_TRUE(port.IsOpen());
     for (size_t nSize : {size_t{1}, size_t{300}, size_t{1} << 20}) {
         const std::string data = RandomBytes(nSize);
@@ -141,7 +95,7 @@ TEST_F(PassThroughEndToEnd, AKilledServiceComesBackWithItsPortAndConnection) {
     ASSERT_TRUE(remote.Start("127.0.0.1", 0));
     ASSERT_EQ(StartPassThrough(RelayDescription(remote, "box7"), m_report), 1);
     {
-        CPortClient port("COM7");
+        CPortClient port(PortDevicePath("COM7"));
         ASSERT_TRUE(port.IsOpen());
         EXPECT_EQ(port.RoundTrip("before"), "before");
     }
@@ -150,7 +104,7 @@ TEST_F(PassThroughEndToEnd, AKilledServiceComesBackWithItsPortAndConnection) {
     // The next start clears what the killed service left and brings its connection back.
     RunServiceCommand(EServiceCommand::kEnable);
     ASSERT_TRUE(WaitUntil([] { return IsPortPresent("COM7") == 1; }));
-    CPortClient port("COM7");
+    CPortClient port(PortDevicePath("COM7"));
     ASSERT_TRUE(port.IsOpen());
     const std::string data = RandomBytes(64 * 1024);
     EXPECT_TRUE(port.RoundTrip(data) == data);
@@ -168,7 +122,7 @@ TEST_F(PassThroughEndToEnd, DirectModeShakesHandsThroughThePortWithDefaultSerial
     EXPECT_EQ(g_appSettings.strSerialParams, "9600,E,7,1");
     EXPECT_TRUE(WaitUntil([&] { return remote.Handshakes().size() == 1; }));
     EXPECT_EQ(remote.Handshakes(), std::vector<std::string>{SubdomainRequest("plant3")});
-    CPortClient port("COM7");
+    CPortClient port(PortDevicePath("COM7"));
     ASSERT_TRUE(port.IsOpen());
     const std::string data = RandomBytes(100 * 1024);
     EXPECT_TRUE(port.RoundTrip(data) == data);

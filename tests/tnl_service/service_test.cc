@@ -1,13 +1,10 @@
 // The control program and the service as the program meets them: a temporary run folder and
 // ports folder, connections added over the socket, a program on the linked pseudo-terminal, and
 // loopback peers on the network side.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,6 +14,7 @@
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "tests/fakes/port_client.h"
 #include "tests/tnl_service/echo_peer.h"
 #include "tnl/service/service_socket.h"
 
@@ -54,39 +52,6 @@ std::string Host(uint16_t nPort) {
 std::string IncomePort(uint16_t nPort) {
     return "<incomeport port=\"" + std::to_string(nPort) + "\"/>";
 }
-
-// A program with the virtual port open, raw.
-class CPortClient {
-  public:
-    explicit CPortClient(const std::string& path) {
-        m_nFd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        termios settings;
-        if (m_nFd < 0 || tcgetattr(m_nFd, &settings) != 0) return;
-        cfmakeraw(&settings);
-        tcsetattr(m_nFd, TCSANOW, &settings);
-    }
-    ~CPortClient() {
-        if (m_nFd >= 0) close(m_nFd);
-    }
-    bool IsOpen() const { return m_nFd >= 0; }
-
-    // Writes the bytes and reads until as many have come back.
-    std::string RoundTrip(const std::string& data) {
-        if (write(m_nFd, data.data(), data.size()) != static_cast<ssize_t>(data.size())) return {};
-        std::string strBack;
-        const auto end = std::chrono::steady_clock::now() + kLimit;
-        while (strBack.size() < data.size() && std::chrono::steady_clock::now() < end) {
-            pollfd ready = {m_nFd, POLLIN, 0};
-            char szData[256];
-            ssize_t nRead = poll(&ready, 1, 100) > 0 ? read(m_nFd, szData, sizeof(szData)) : 0;
-            if (nRead > 0) strBack.append(szData, static_cast<size_t>(nRead));
-        }
-        return strBack;
-    }
-
-  private:
-    int m_nFd = -1;
-};
 
 class TunnelServiceTest : public ::testing::Test {
   protected:
@@ -190,7 +155,7 @@ TEST_F(TunnelServiceTest, EachTypeCarriesBytesBothWaysAndCountsThem) {
             CPortClient port(LinkPath("com5"));
             ASSERT_TRUE(port.IsOpen());
             ASSERT_TRUE(WaitUntil([&] { return Status("port", "state") == "1"; }));
-            EXPECT_EQ(port.RoundTrip("hello"), "hello");
+            EXPECT_EQ(port.RoundTrip("hello", kLimit), "hello");
             EXPECT_EQ(Status("port", "settings"), "9600,N,8,1");
             EXPECT_EQ(Status("stat", "sent"), "5");
             EXPECT_EQ(Status("stat", "recv"), "5");
@@ -226,10 +191,10 @@ TEST_F(TunnelServiceTest, ClientConnectsAgainAfterADropOrAnIdleBreak) {
         Add(Connection("CLIENT", "COM4", Host(peer.Port()) + strBreak));
         ASSERT_TRUE(WaitUntil([&] { return !LinkTarget("com4").empty(); }));
         CPortClient port(LinkPath("com4"));
-        EXPECT_EQ(port.RoundTrip("one"), "one");
+        EXPECT_EQ(port.RoundTrip("one", kLimit), "one");
         if (!bIdleBreak) peer.DropConnections();
         EXPECT_TRUE(WaitUntil([&] { return peer.Connections() >= 2; }));
-        EXPECT_EQ(port.RoundTrip("two"), "two");
+        EXPECT_EQ(port.RoundTrip("two", kLimit), "two");
         EXPECT_TRUE(Delete());
     }
 }
@@ -263,7 +228,7 @@ TEST_F(TunnelServiceTest, AKilledWorkerIsReplacedWithItsPorts) {
     ASSERT_TRUE(WaitUntil([&] { return WorkerPid() != nKilled && Listed() == 1; }));
     CPortClient port(LinkPath("com8"));
     ASSERT_TRUE(port.IsOpen());
-    EXPECT_EQ(port.RoundTrip("again"), "again");
+    EXPECT_EQ(port.RoundTrip("again", kLimit), "again");
 }
 
 TEST_F(TunnelServiceTest, StartClearsWhatAnEarlierRunLeftAndKeepsOthersLinks) {

@@ -126,4 +126,15 @@ void AesCipher::TransformBlocks(const uint8_t* pIn, uint8_t* pOut, uint32_t nLen
     }
 }
 
+void AesCipher::EncryptCfbBlocks(const uint8_t* pIn, uint8_t* pOut, uint32_t nLength) {
+    if (!CanTransform(pIn, pOut, nLength, kCfbDecrypt)) return;
+    const BlockFunctions fn = PickBlockFunctions();
+    uint8_t keystream[kBlock];
+    for (uint32_t nDone = 0; nDone < nLength; nDone += kBlock) {
+        fn.fnEncrypt(m_encryptKeys, m_vector, keystream, 1);
+        XorBytes(m_vector, keystream, pIn + nDone, kBlock);
+        memcpy(pOut + nDone, m_vector, kBlock);
+    }
+}
+
 }  // namespace cbl

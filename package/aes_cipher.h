@@ -1,4 +1,5 @@
-// AES-256 block cipher with the decryption-side chaining modes the package reader needs.
+// AES-256 block cipher with the decryption-side chaining modes the package reader needs, and the
+// CFB encryption of the package writer.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +31,10 @@ class AesCipher {
     // untouched) for a null buffer, a key not set, a length that is not a positive multiple of
     // 16, a mode out of range, or a mode whose vector or counter was not set.
     void TransformBlocks(const uint8_t* pIn, uint8_t* pOut, uint32_t nLength, int nMode);
+    // CFB-128 encryption, the counterpart of mode 2: out = E(vector) ^ in, vector = out, block
+    // after block (each block needs the one before, so nothing is batched). Same preconditions
+    // as mode 2; the chaining vector left is stored back.
+    void EncryptCfbBlocks(const uint8_t* pIn, uint8_t* pOut, uint32_t nLength);
 
   private:
     bool CanTransform(const uint8_t* pIn, const uint8_t* pOut, uint32_t nLength, int nMode) const;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "package/digest_blocks.h"
+#include "package/path_encoding.h"
 #include "platform/file_stream.h"
 
 namespace {
@@ -159,8 +160,12 @@ void Md5(const void* pData, size_t nLength, uint8_t* pDigest) {
 
 int Md5File(const std::string& strPath, uint8_t* pDigest) {
     if (pDigest == nullptr) return -1;
+    std::u16string strWide;
+    int nHandle = -1;
+    if (NarrowToWidePath(strPath, &strWide) != 0) return -2;
+    if (OpenFileForIo(strWide, false, &nHandle, nullptr) != 0) return -2;
     platform::CFileStream file;
-    if (!file.Open(strPath, platform::CFileStream::Mode::kReadExisting)) return -2;
+    file.Attach(nHandle);
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kMd5FileChunk]);
     if (!buffer) return -2;
     CMd5 md5;

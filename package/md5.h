@@ -25,7 +25,8 @@ private:
 
 void Md5(const void* pData, size_t nLength, uint8_t* pDigest);
 
-// 0; -1 for a null output; -2 when the file cannot be opened or read.
+// The digest of a file named by a narrow path (see NarrowToWidePath). 0; -1 for a null output;
+// -2 when the path cannot be converted or the file cannot be opened or read.
 int Md5File(const std::string& strPath, uint8_t* pDigest);
 
 // The digest as 32 lowercase hexadecimal characters. Returns 32, or -1 for a null digest.

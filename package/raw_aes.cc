@@ -1,5 +1,5 @@
 // cbl::CRawAes: AES-256 in CFB-128 mode over a stream, with no padding; the last incomplete
-// block is decrypted on close, so the output has the length of the input.
+// block is transformed on close, so the output has the length of the input.
 #include "package/raw_aes.h"
 
 #include <algorithm>
@@ -51,9 +51,16 @@ int CRawAes::SetCipherKey(const std::string& strKey, const std::string& strIv, O
     if (DeriveCipherKey(strKey, strIv, derived) != 0) return -1;
     m_aes.SetKey(derived);
     m_aes.SetChainingVector(derived + AesCipher::kKeySize);
-    m_fnBlocks = [this](const uint8_t* pIn, uint8_t* pOut, uint32_t nLength, int nMode) {
-        m_aes.TransformBlocks(pIn, pOut, nLength, nMode);
-    };
+    if (m_direction == Direction::kEncrypt) {
+        // Encryption has one mode only; the mode the stream passes names its decryption side.
+        m_fnBlocks = [this](const uint8_t* pIn, uint8_t* pOut, uint32_t nLength, int) {
+            m_aes.EncryptCfbBlocks(pIn, pOut, nLength);
+        };
+    } else {
+        m_fnBlocks = [this](const uint8_t* pIn, uint8_t* pOut, uint32_t nLength, int nMode) {
+            m_aes.TransformBlocks(pIn, pOut, nLength, nMode);
+        };
+    }
     m_sink = std::move(sink);
     return 0;
 }
@@ -109,11 +116,13 @@ int CRawAes::CloseCipher() {
 
 }  // namespace cbl
 
-int DecryptText(const std::string& strData, const std::string& strKey, const std::string& strIv,
-                std::string* pOut) {
+namespace {
+
+int TransformText(cbl::CRawAes::Direction direction, const std::string& strData,
+                  const std::string& strKey, const std::string& strIv, std::string* pOut) {
     if (strData.empty() || pOut == nullptr) return -1;
     pOut->clear();
-    cbl::CRawAes aes;
+    cbl::CRawAes aes(direction);
     auto sink = [pOut](const uint8_t* p, int n) {
         pOut->append(reinterpret_cast<const char*>(p), n);
         return n;
@@ -124,4 +133,16 @@ int DecryptText(const std::string& strData, const std::string& strKey, const std
     if (aes.FeedCipher(pData, static_cast<int>(strData.size())) != 0) return -4;
     if (aes.CloseCipher() != 0) return -5;
     return 0;
+}
+
+}  // namespace
+
+int DecryptText(const std::string& strData, const std::string& strKey, const std::string& strIv,
+                std::string* pOut) {
+    return TransformText(cbl::CRawAes::Direction::kDecrypt, strData, strKey, strIv, pOut);
+}
+
+int EncryptText(const std::string& strData, const std::string& strKey, const std::string& strIv,
+                std::string* pOut) {
+    return TransformText(cbl::CRawAes::Direction::kEncrypt, strData, strKey, strIv, pOut);
 }

@@ -1,5 +1,6 @@
-// The streaming AES-256-CFB-128 decryptor of the certificate package, its key derivation and
-// the one-shot decryption of a whole message.
+// The streaming AES-256-CFB-128 cipher of the certificate package (decryption for the reader,
+// encryption for the package writer), its key derivation and the one-shot forms over a whole
+// message.
 #pragma once
 
 #include <atomic>
@@ -24,7 +25,9 @@ class CRawAes {
     // Takes (bytes, count); returns the count taken, or a negative value on failure.
     using OutputSink = std::function<int(const uint8_t*, int)>;
 
-    CRawAes() = default;
+    enum class Direction { kDecrypt, kEncrypt };
+
+    explicit CRawAes(Direction direction = Direction::kDecrypt) : m_direction(direction) {}
     CRawAes(const CRawAes&) = delete;
     CRawAes& operator=(const CRawAes&) = delete;
     virtual ~CRawAes() = default;
@@ -32,7 +35,7 @@ class CRawAes {
     // Keys the cipher with DeriveCipherKey(strKey, strIv) and opens the stream. 0; -1 when
     // key and IV are both empty; -101 when the key, the IV or the sink is missing.
     int OpenCipher(const std::string& strKey, const std::string& strIv, OutputSink sink);
-    // Decrypts the next nCount bytes: whole blocks go to the sink at once, an incomplete block
+    // Decrypts (or encrypts) the next nCount bytes: whole blocks go to the sink at once, an incomplete block
     // waits for more data or the close. 0; -1 null data or nCount <= 0; -2 not open; -3 the
     // sink failed on a completed waiting block; -4 the sink failed on this call's blocks.
     int FeedCipher(const uint8_t* pData, int nCount);
@@ -46,6 +49,7 @@ class CRawAes {
     // Transforms and delivers the waiting block; the sink gets its first nDeliver bytes.
     int FlushPending(int nDeliver);
 
+    Direction m_direction;
     std::atomic<uint8_t> m_bOpen{0};
     OutputSink m_sink;
     AesCipher m_aes;
@@ -60,4 +64,8 @@ class CRawAes {
 // or a null output (*pOut untouched); -3 the cipher would not open; -4 feeding failed; -5
 // closing failed.
 int DecryptText(const std::string& strData, const std::string& strKey, const std::string& strIv,
+                std::string* pOut);
+// The same for encryption, with the same key derivation and results: what DecryptText turns
+// back into strData.
+int EncryptText(const std::string& strData, const std::string& strKey, const std::string& strIv,
                 std::string* pOut);

@@ -23,7 +23,16 @@ public:
     // Opens the file exclusively: while it is open, another open of the same file through this
     // class fails.
     bool Open(const std::string& strPath, Mode mode);
+    // Takes over a descriptor from OpenFileHandle (closing what was open before); the stream
+    // closes it from now on.
+    void Attach(int nHandle);
+    // Gives the descriptor back without closing it; the stream is closed afterwards.
+    int Detach();
     bool IsOpen() const { return m_nHandle >= 0; }
+    enum class Origin { kBegin, kEnd };
+    // Moves the file position to nOffset from the origin; *pnPosition (may be null) gets the new
+    // position from the start.
+    bool Seek(int64_t nOffset, Origin origin, int64_t* pnPosition);
     // Reads up to nLength bytes; *pnRead is 0 at the end of the file.
     bool Read(void* pBuffer, size_t nLength, size_t* pnRead);
     // Writes up to nLength bytes; *pnWritten may be less than asked.
@@ -47,6 +56,11 @@ public:
 private:
     int m_nHandle = -1;
 };
+
+// Opens a file without locking it, as a descriptor for CFileStream::Attach: for reading, or for
+// reading and writing, created when missing with read and write permission for the owner only
+// and never truncated. -1 when it fails (also for a folder).
+int OpenFileHandle(const std::string& strPath, bool bWrite);
 
 // Bytes that an unprivileged user may still write in the folder's file system.
 bool GetFreeSpace(const std::string& strDir, uint64_t* pnBytes);

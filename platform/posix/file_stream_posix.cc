@@ -28,6 +28,37 @@ bool CFileStream::Open(const std::string& strPath, Mode mode) {
     return true;
 }
 
+void CFileStream::Attach(int nHandle) {
+    Close();
+    m_nHandle = nHandle;
+}
+
+int CFileStream::Detach() {
+    const int fd = m_nHandle;
+    m_nHandle = -1;
+    return fd;
+}
+
+bool CFileStream::Seek(int64_t nOffset, Origin origin, int64_t* pnPosition) {
+    if (m_nHandle < 0) return false;
+    const off_t nResult = lseek(m_nHandle, nOffset, origin == Origin::kEnd ? SEEK_END : SEEK_SET);
+    if (nResult < 0) return false;
+    if (pnPosition != nullptr) *pnPosition = nResult;
+    return true;
+}
+
+int OpenFileHandle(const std::string& strPath, bool bWrite) {
+    const int nFlags = bWrite ? (O_RDWR | O_CREAT) : O_RDONLY;
+    const int fd = open(strPath.c_str(), nFlags | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0) return -1;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 bool CFileStream::Read(void* pBuffer, size_t nLength, size_t* pnRead) {
     *pnRead = 0;
     if (m_nHandle < 0) return false;

@@ -1,5 +1,5 @@
 // The key derivation, the streaming decryptor's return codes and waiting block, and
-// DecryptText against OpenSSL's AES-256-CFB-128.
+// DecryptText and EncryptText against OpenSSL's AES-256-CFB-128.
 #include "package/raw_aes.h"
 
 #include <openssl/sha.h>
@@ -58,6 +58,24 @@ TEST_P(DecryptTextTest, MatchesAes256Cfb128UnderTheDerivedKey) {
     EXPECT_EQ(DecryptText("", strKey, strIv, &strOut), -1);
     EXPECT_EQ(strOut, "kept");
     EXPECT_EQ(DecryptText("data", "", "", &strOut), -3);
+}
+
+TEST_P(DecryptTextTest, EncryptTextMatchesAes256Cfb128AndDecryptsBack) {
+    const std::string strKey = RandomBytes(32, 8), strIv = RandomBytes(16, 9);
+    for (size_t nLength : {1, 16, 33, 100}) {
+        const std::string strData = RandomBytes(nLength, static_cast<uint32_t>(nLength) + 50);
+        const std::string strDerived = ReferenceDerive(strKey, strIv);
+        std::string strSealed, strOpened;
+        ASSERT_EQ(EncryptText(strData, strKey, strIv, &strSealed), 0) << nLength;
+        EXPECT_EQ(strSealed, EvpCipher(EVP_aes_256_cfb128(), strDerived.substr(0, 32),
+                                       strDerived.substr(32), strData, true))
+            << nLength;
+        ASSERT_EQ(DecryptText(strSealed, strKey, strIv, &strOpened), 0);
+        EXPECT_EQ(strOpened, strData) << nLength;
+    }
+    std::string strOut = "kept";
+    EXPECT_EQ(EncryptText("", strKey, strIv, &strOut), -1);
+    EXPECT_EQ(strOut, "kept");
 }
 
 INSTANTIATE_CIPHER_PATHS(DecryptTextTest);

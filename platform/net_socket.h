@@ -68,6 +68,18 @@ bool SendDatagram(SocketHandle s, const std::string& strAddress, uint16_t nPort,
 // One datagram: its length (or -1 on error) and the sender's dotted address.
 long ReceiveDatagram(SocketHandle s, void* pBuffer, size_t nLength, std::string* pSender);
 
+// A non-blocking IPv4 UDP socket with address reuse, not bound: one query and its answer.
+// kInvalidSocket when a step fails (the socket is closed again).
+SocketHandle OpenQuerySocket();
+// A UDP socket bound to the dotted IPv4 address and port (0: any free port). kInvalidSocket
+// when a step fails.
+SocketHandle BindUdpSocket(const std::string& strAddress, uint16_t nPort);
+// Waits until the socket can take a send: 1 writable, 0 time-out, -1 error.
+int WaitWritable(SocketHandle s, unsigned nTimeoutMs);
+// One datagram with its sender's dotted address and port: its length, or -1 on error.
+long ReceiveDatagramFrom(SocketHandle s, void* pBuffer, size_t nLength, std::string* pSender,
+                         uint16_t* pnSenderPort);
+
 // This machine's IPv4 addresses, in the system's order. ZELVO_LOCAL_ADDRESSES (addresses
 // separated by ',' or ';'), or SetLocalAddressesForTesting, replace the list: tests and demos
 // use them so that discovery only ever walks loopback networks.

@@ -18,6 +18,9 @@ const char kDefaultReqServer[] = "127.0.0.1";
 const size_t kReqUrlBufferSize = 64;
 const size_t kReqServerBufferSize = 32;
 const size_t kReqPathBufferSize = 64;
+// The resolver of the update host's name: this machine unless a deployment names one.
+const char kDefaultDnsServer[] = "127.0.0.1";
+const size_t kDnsServerBufferSize = 32;
 
 std::string ProgramFile(const char* name) {
     return platform::JoinPath(platform::GetProgramDirectory(), name);
@@ -52,6 +55,9 @@ void ReadUpdateServerSettings() {
     s.strReqPath = platform::GetProfileString(kUpdateSection, "reqPath", "/software/checkUpdate",
                                               kReqPathBufferSize, path);
     s.nReqPort = platform::GetProfileInt(kUpdateSection, "reqPort", 18081, path);
+    s.strDnsServer = platform::GetProfileString(kUpdateSection, "dnsServer", kDefaultDnsServer,
+                                                kDnsServerBufferSize, path);
+    s.nDnsPort = platform::GetProfileInt(kUpdateSection, "dnsPort", 53, path);
 }
 
 // Loads WifiList.xml and positions it on its WifiList root. False when either is missing.

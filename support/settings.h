@@ -38,6 +38,9 @@ struct CAppSettings {
     std::string strReqServer;
     std::string strReqPath = "/software/checkUpdate";
     int nReqPort = 18081;
+    // The DNS resolver (dotted IPv4) that resolves strReqServer when it is a name.
+    std::string strDnsServer = "127.0.0.1";
+    int nDnsPort = 53;
 };
 
 extern CAppSettings g_appSettings;

@@ -290,6 +290,57 @@ long ReceiveDatagram(SocketHandle s, void* pBuffer, size_t nLength, std::string*
     return static_cast<long>(n);
 }
 
+SocketHandle OpenQuerySocket() {
+    const SocketHandle s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        Fail();
+        return kInvalidSocket;
+    }
+    const int nOn = 1;
+    if (!SetBlocking(s, false) ||
+        setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof(nOn)) != 0) {
+        Fail();
+        close(s);
+        return kInvalidSocket;
+    }
+    return s;
+}
+
+SocketHandle BindUdpSocket(const std::string& strAddress, uint16_t nPort) {
+    sockaddr_in addr;
+    if (!MakeAddress(strAddress, nPort, &addr)) {
+        t_nLastError = EINVAL;
+        return kInvalidSocket;
+    }
+    const SocketHandle s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0) return s;
+    Fail();
+    if (s >= 0) close(s);
+    return kInvalidSocket;
+}
+
+int WaitWritable(SocketHandle s, unsigned nTimeoutMs) {
+    pollfd pfd{s, POLLOUT, 0};
+    const int n = poll(&pfd, 1, static_cast<int>(nTimeoutMs));
+    if (n < 0) Fail();
+    return n < 0 ? -1 : (n > 0 ? 1 : 0);
+}
+
+long ReceiveDatagramFrom(SocketHandle s, void* pBuffer, size_t nLength, std::string* pSender,
+                         uint16_t* pnSenderPort) {
+    sockaddr_in from{};
+    socklen_t nFromLen = sizeof(from);
+    const ssize_t n =
+        recvfrom(s, pBuffer, nLength, 0, reinterpret_cast<sockaddr*>(&from), &nFromLen);
+    if (n < 0) {
+        Fail();
+        return -1;
+    }
+    *pSender = AddressText(from.sin_addr);
+    *pnSenderPort = ntohs(from.sin_port);
+    return static_cast<long>(n);
+}
+
 std::vector<std::string> GetLocalIpv4Addresses() {
     {
         std::lock_guard<std::mutex> lock(g_testAddressMutex);

@@ -426,6 +426,44 @@ PASS_THROUGH_SEEDS = {
 }
 
 
+def dns_name(dotted):
+    return b"".join(bytes([len(p)]) + p.encode() for p in dotted.split(".") if p) + b"\0"
+
+
+def dns_record(owner, rtype, data):
+    fixed = rtype.to_bytes(2, "big") + b"\0\1\0\0\0\x3c" + len(data).to_bytes(2, "big")
+    return owner + fixed + data
+
+
+def dns_reply(host, *records, answers=None):
+    count = len(records) if answers is None else answers
+    header = b"\x12\x34\x81\x80\0\1" + count.to_bytes(2, "big") + b"\0\0\0\0"
+    return host.encode() + US + header + dns_name(host) + b"\0\1\0\1" + b"".join(records)
+
+
+HOST_PTR = b"\xc0\x0c"  # the question's name
+FIRST_ANSWER = 12 + len(dns_name("up.test")) + 4
+
+DNS_REPLY_SEEDS = {
+    "address.dns": dns_reply("up.test", dns_record(HOST_PTR, 1, bytes([127, 0, 0, 2]))),
+    "cname_chain.dns": dns_reply(
+        "up.test", dns_record(HOST_PTR, 5, dns_name("a.test")),
+        dns_record(dns_name("a.test"), 5, b"\1b" + bytes([0xC0, FIRST_ANSWER + 12])),
+        dns_record(dns_name("b.a.test"), 1, bytes([127, 0, 0, 3])),
+        dns_record(HOST_PTR, 15, b"\0\1\0")),
+    "foreign_owner.dns": dns_reply("up.test", dns_record(dns_name("x.test"), 1, b"\1\2\3\4")),
+    "pointer_loop.dns": dns_reply(
+        "up.test", dns_record(bytes([1, 97, 0xC0, FIRST_ANSWER]), 1, b"\1\2\3\4")),
+    "alias_loop.dns": dns_reply(
+        "up.test", dns_record(HOST_PTR, 5, bytes([0xC0, FIRST_ANSWER + 12]))),
+    "address_five_bytes.dns": dns_reply("up.test", dns_record(HOST_PTR, 1, b"\1\2\3\4\5")),
+    "data_past_end.dns": dns_reply("up.test", dns_record(HOST_PTR, 1, b"\1\2\3\4"))[:-1],
+    "more_answers_announced.dns": dns_reply(
+        "up.test", dns_record(HOST_PTR, 1, b"\1\2\3\4"), answers=3),
+    "short.dns": b"up.test" + US + b"\x12\x34\x81\x80\0\1\0\1\0\0\0",
+}
+
+
 CORPORA = {
     "xml_document": XML_SEEDS,
     "ini_profile": INI_SEEDS,
@@ -442,6 +480,7 @@ CORPORA = {
     "wine_registry": WINE_REGISTRY_SEEDS,
     "tunnel_request": TUNNEL_REQUEST_SEEDS,
     "pass_through_description": PASS_THROUGH_SEEDS,
+    "dns_reply": DNS_REPLY_SEEDS,
 }
 
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <ostream>
 
-#include "support/settings.h"
+#include "app/startup.h"
 #include "box/box_control.h"
 #include "box/box_session.h"
 #include "box/config_transfer.h"
@@ -20,6 +20,7 @@
 #include "platform/console.h"
 #include "platform/program_dir.h"
 #include "support/localized_strings.h"
+#include "support/settings.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ struct COptions {
     bool bYes = false;
     bool bProbe = false;
     std::string strProgramDir;
+    std::string strCert;             // a certificate package to install first
     std::string strPassword;         // read-project
     std::vector<std::string> words;  // the operation and its arguments
 };
@@ -94,6 +96,7 @@ bool ParseOptions(const std::vector<std::string>& args, COptions* pOptions, std:
         else if (arg == "--address") bOk = TakeValue(args, &i, &pOptions->strAddress);
         else if (arg == "--program-dir") bOk = TakeValue(args, &i, &pOptions->strProgramDir);
         else if (arg == "--password") bOk = TakeValue(args, &i, &pOptions->strPassword);
+        else if (arg == "--cert") bOk = TakeValue(args, &i, &pOptions->strCert);
         else if (arg.rfind("--", 0) == 0) bOk = false;
         else pOptions->words.push_back(arg);
         if (!bOk) {
@@ -304,6 +307,7 @@ int RunBoxCli(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     if (!options.strProgramDir.empty()) platform::SetProgramDirectory(options.strProgramDir);
     LoadSettings();
+    if (!ImportBrandingWithoutDialog(options.strCert, err)) return 1;
     CCliRun run(options, timing, platform::IsStandardErrorTerminal() ? &err : nullptr);
     if (options.words[0] == "discover") {
         run.bOk = RunDiscover(run, options);

@@ -1,9 +1,12 @@
 // The box command line: the box operations for scripts and fleets, without pages or questions.
-//   zelvo box [--address A | --usb] [--program-dir DIR] [--json] [--yes] OPERATION [ARGS]
+//   zelvo box [--address A | --usb] [--program-dir DIR] [--cert FILE] [--json] [--yes]
+//             OPERATION [ARGS]
 // Operations: identify, versions, mode [N], light, network-test, sync-time, stop, restart,
 // read-config FILE, write-config FILE, read-project FILE [--password P], write-project FILE,
 // update-firmware, discover [--probe] [--address A]. Transfers draw their progress on standard
-// error when it is a terminal. Exit status: 0 success, 1 the operation failed, 2 usage.
+// error when it is a terminal. The edition's certificate package (VirCert.ce, or FILE installed
+// as it) must read when branding is on. Exit status: 0 success, 1 the operation failed or no
+// readable package, 2 usage.
 #pragma once
 
 #include <iosfwd>

@@ -1,11 +1,13 @@
 // ZELVO manager.
-//   zelvo [--dir DIR] [--port N] [--no-browser]
+//   zelvo [--dir DIR] [--port N] [--no-browser] [--cert FILE]
 //       The web frontend: the pages are served on 127.0.0.1 (port N, default any free one), the
-//       address is printed as "ZELVO UI: <url>" and opened in the chosen browser.
-//   zelvo --terminal [--dir DIR] [--yes] [--wait-ms N]
+//       address is printed as "ZELVO UI: <url>" and opened in the chosen browser. --cert
+//       installs FILE as the edition's certificate package first.
+//   zelvo --terminal [--dir DIR] [--cert FILE] [--yes] [--wait-ms N]
 //       The terminal frontend: page commands and caption buttons are read from standard input,
 //       one per line; what the program reports to the page is printed. --wait-ms keeps the
-//       worker running that long after the input ends.
+//       worker running that long after the input ends. --cert installs FILE as the edition's
+//       certificate package; without a readable package the terminal frontend does not start.
 //   Both take --start-delay-ms N and --pass-ms N (the command worker's timing); --program-dir
 //   is another name for --dir.
 //   zelvo box ...   runs one box operation from the command line (see app/box_cli.h).
@@ -37,6 +39,7 @@ namespace {
 
 struct COptions {
     std::string strProgramDir;
+    std::string strCert;
     bool bTerminal = false;
     bool bAssumeYes = false;
     bool bOpenBrowser = true;
@@ -71,6 +74,10 @@ bool ReadFlag(const std::string& arg, COptions* options) {
 bool ReadValue(const std::string& arg, const char* value, COptions* options) {
     if (arg == "--dir" || arg == "--program-dir") {
         options->strProgramDir = value;
+        return true;
+    }
+    if (arg == "--cert") {
+        options->strCert = value;
         return true;
     }
     if (arg == "--port") return ReadUnsigned(value, 65535, &options->nPort);
@@ -143,12 +150,21 @@ CBridgeServices WithSubsystems(CBridgeServices services, CSubsystemServices& sub
     return services;
 }
 
+// What the program started again after a branding import is given: the same place, port and
+// browser choice.
+std::vector<std::string> RestartArguments(const COptions& options) {
+    std::vector<std::string> args = {"--dir", platform::GetProgramDirectory()};
+    if (options.nPort != 0) args.insert(args.end(), {"--port", std::to_string(options.nPort)});
+    if (!options.bOpenBrowser) args.push_back("--no-browser");
+    return args;
+}
+
 int RunWebFrontend(const COptions& options) {
     CUiLoop loop;
     CWebFrontend web(loop);
     CSystemBrowsers browsers;
-    CNoCertificateImport certificates;
-    CSubsystemHooks hooks(certificates);
+    if (!InstallGivenPackage(options.strCert, std::cerr)) return 1;
+    CSubsystemHooks hooks(RestartArguments(options));
     CSubsystemServices subsystems(hooks.Report());
     CBoxServices boxServices;
     CAppOptions appOptions;
@@ -163,9 +179,9 @@ int RunWebFrontend(const COptions& options) {
 }
 
 int RunTerminalFrontend(const COptions& options) {
-    CNoCertificateImport certificates;
-    CSubsystemHooks hooks(certificates);
+    CSubsystemHooks hooks;
     LoadStartupSettings(hooks);
+    if (!ImportBrandingWithoutDialog(options.strCert, std::cerr)) return 1;
     CTerminalFrontend terminal(std::cin, std::cout, options.bAssumeYes);
     CSubsystemServices subsystems(hooks.Report());
     CBoxServices boxServices;

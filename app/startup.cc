@@ -3,9 +3,11 @@
 #include <ostream>
 
 #include "app/main_frame.h"
+#include "package/branding_import.h"
 #include "platform/program_dir.h"
 #include "platform/thread_util.h"
 #include "platform/time_zone.h"
+#include "support/localized_strings.h"
 #include "support/settings.h"
 
 void LoadStartupSettings(IAppHooks& hooks) {
@@ -15,6 +17,22 @@ void LoadStartupSettings(IAppHooks& hooks) {
     g_appSettings.tzInfo.nBias = zone.nBiasMinutes;
     g_appSettings.tzInfo.strStandardName = zone.strStandardName;
     g_appSettings.tzInfo.strDaylightName = zone.strDaylightName;
+}
+
+bool InstallGivenPackage(const std::string& strCert, std::ostream& err) {
+    if (strCert.empty() || InstallPackage(strCert) == 0) return true;
+    err << strCert << ": " << GetLocalizedString("cert_import_error") << "\n";
+    return false;
+}
+
+bool ImportBrandingWithoutDialog(const std::string& strCert, std::ostream& err) {
+    if (g_appSettings.nOem == 0) return true;
+    if (!InstallGivenPackage(strCert, err)) return false;
+    if (ImportBranding(nullptr) < 0) {
+        err << GetLocalizedString("cert_missing") << "\n";
+        return false;
+    }
+    return true;
 }
 
 CZELVOApp::CZELVOApp(CAppOptions options, const CAppParts& parts)

@@ -101,3 +101,12 @@ private:
 // Loads what the program reads at start: the settings, the panel editor's settings and the
 // machine's time zone.
 void LoadStartupSettings(IAppHooks& hooks);
+
+// Installs strCert, when given, as the certificate package after checking that it reads; false,
+// with the reason written to err, when it does not.
+bool InstallGivenPackage(const std::string& strCert, std::ostream& err);
+
+// The branding import of the frontends that ask no questions (the terminal, the box command
+// line): strCert, when given, is checked and installed as the package first. False, with the
+// reason written to err, when the file given or the installed package does not read.
+bool ImportBrandingWithoutDialog(const std::string& strCert, std::ostream& err);

@@ -1,10 +1,16 @@
 #include "app/subsystem_hooks.h"
 
 #include "app/main_frame.h"
+#include "package/branding_import.h"
 #include "panel/panel_editor.h"
+#include "platform/process.h"
+#include "platform/program_dir.h"
+#include "support/settings.h"
+#include "support/user_dialogs.h"
 #include "tunnel/pass_through.h"
 #include "tunnel/service_control.h"
 #include "tunnel/virtual_port.h"
+#include "updatecheck/update_check.h"
 
 void CWindowTunnelReport::Attach(CMainFrame* pFrame) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -42,7 +48,7 @@ bool CSubsystemHooks::IsVirtualPortReady() const {
 
 void CSubsystemHooks::ShowSettingsPage(CMainFrame& frame) {
     IUserDialogs* pDialogs = frame.GetDialogs();
-    if (pDialogs != nullptr) RunVirtualPortSettingsPage(*pDialogs, m_certificates);
+    if (pDialogs != nullptr) RunVirtualPortSettingsPage(*pDialogs, *this);
 }
 
 bool CSubsystemHooks::IsPassThroughActive() {
@@ -79,4 +85,26 @@ int CSubsystemServices::LaunchDownloadTool(const std::string& strDescription) {
 
 int CSubsystemServices::GetEditorVersion(const std::string& strDir, std::string* pVersion) {
     return ::GetEditorVersion(pVersion, strDir);
+}
+
+int CSubsystemHooks::ImportBranding(IUserDialogs& dialogs) {
+    return ::ImportBranding(
+        [&dialogs](std::string* pPath) { return AskForPackageFile(dialogs, pPath); });
+}
+
+bool CSubsystemHooks::ImportCertificate(IUserDialogs& dialogs) {
+    return ImportCertificateCommand(dialogs);
+}
+
+void CSubsystemHooks::CheckForUpdates(CMainFrame& frame, bool bFromAboutBox) {
+    IUserDialogs* pDialogs = frame.GetDialogs();
+    if (pDialogs == nullptr) return;
+    if (!::CheckForUpdates(*pDialogs) && bFromAboutBox) {
+        ShowLocalizedMessage(*pDialogs, "is_up_to_date", MessageBoxStyle::kOk);
+    }
+}
+
+void CSubsystemHooks::RestartProgram() {
+    const std::string strDir = platform::GetProgramDirectory();
+    platform::SpawnDetached({BrandedProgramPath(), m_restartArgs, {}, strDir});
 }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "app/app_hooks.h"
 #include "bridge/bridge_services.h"
@@ -24,13 +26,15 @@ private:
     CMainFrame* m_pFrame = nullptr;
 };
 
-class CSubsystemHooks final : public IAppHooks {
+class CSubsystemHooks final : public IAppHooks, private ICertificateImport {
 public:
-    explicit CSubsystemHooks(ICertificateImport& certificates) : m_certificates(certificates) {}
+    // strRestartArgs: the options that the program started again after an import is given.
+    explicit CSubsystemHooks(std::vector<std::string> restartArgs = {})
+        : m_restartArgs(std::move(restartArgs)) {}
     // Waits for a set-up thread that is still running (only ever at program end).
     ~CSubsystemHooks() override;
 
-    int ImportBranding(IUserDialogs&) override { return 0; }
+    int ImportBranding(IUserDialogs& dialogs) override;
     void LoadHmiSettings() override;
     void StartVirtualPortSetup(CMainFrame& frame) override;
     bool IsVirtualPortReady() const override;
@@ -38,14 +42,17 @@ public:
     bool IsPassThroughActive() override;
     void SwitchVirtualPortOff() override;
     void RemoveVirtualPort() override;
-    void CheckForUpdates(CMainFrame&, bool) override {}
-    void RestartProgram() override {}
+    void CheckForUpdates(CMainFrame& frame, bool bFromAboutBox) override;
+    void RestartProgram() override;
 
     // Where the tunnel operations report: the window given to StartVirtualPortSetup.
     ITunnelReport& Report() { return m_report; }
 
 private:
-    ICertificateImport& m_certificates;
+    // The settings page's Import button.
+    bool ImportCertificate(IUserDialogs& dialogs) override;
+
+    std::vector<std::string> m_restartArgs;
     CWindowTunnelReport m_report;
     std::thread m_setupThread;
 };

@@ -34,6 +34,9 @@ std::string GetHomeDirectory();
 bool FileExists(const std::string& path);       // a regular file
 // The text a symbolic link holds (as stored, possibly relative); false when path is no link.
 bool ReadSymbolicLink(const std::string& path, std::string* target);
+// Makes path a symbolic link holding target (as given, possibly relative); false when path
+// exists already or the link cannot be made.
+bool CreateSymbolicLink(const std::string& target, const std::string& path);
 // True when path (links followed) is a character device that exists now.
 bool IsCharacterDevice(const std::string& path);
 bool DirectoryExists(const std::string& path);  // a directory

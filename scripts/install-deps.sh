@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpugixml-dev libcjson-dev libssl-dev libminizip-dev zlib1g-dev unzip
+  libpugixml-dev libcjson-dev libjsoncpp-dev libssl-dev libminizip-dev zlib1g-dev unzip
   libcpp-httplib-dev libicu-dev
   clang libclang-rt-14-dev
 )

@@ -16,6 +16,8 @@ demo="$root/build/demo"
 mkdir -p "$demo"
 cp -rn "$root/data/." "$demo/"
 cp -f "$bin/tnl_service" "$demo/"
+# The demo edition, branded from the package the build makes (one imported later stays).
+cp -n "$bin/VirCert.ce" "$demo/"
 export ZELVO_PORTS_DIR=${ZELVO_PORTS_DIR:-$demo/ports}
 export TNL_RUN_DIR=${TNL_RUN_DIR:-$demo/run}
 

@@ -111,6 +111,8 @@ void SaveSettings() {
     platform::WriteProfileString(kSection, "tp", std::to_string(s.nTp), path);
     platform::WriteProfileString(kSection, "server", std::to_string(s.nServer), path);
     platform::WriteProfileString(kSection, "VirCom", s.strVirCom, path);
+    // The company text is branding as the name and the brand word are, and persists with them.
+    platform::WriteProfileString(kSection, "comp", s.szComp, path);
 }
 
 std::string ReadCurrentServer() {

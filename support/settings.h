@@ -68,7 +68,7 @@ void LoadSettings();
 // on every load without disturbing the threads that use the record).
 void ReadSettingsFile(CAppSettings* pSettings, int* pFirstRun, unsigned short* pLangId);
 
-// Writes name, rep, bro, tp, server and VirCom (in this order) from g_appSettings.
+// Writes name, rep, bro, tp, server, VirCom and comp (in this order) from g_appSettings.
 void SaveSettings();
 
 // Key "curserver", read from the file at the moment of the call.

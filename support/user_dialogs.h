@@ -17,6 +17,7 @@ struct CFileDialogRequest {
     bool bFileMustExist = false;
     bool bOverwritePrompt = false;
     bool bHideReadOnly = false;
+    std::string strTitle;  // empty: the frontend's own open or save title
 };
 
 // One control of a modal form. Controls are laid out in order; a group starts a framed section

@@ -136,7 +136,6 @@ private:
     void OnBrowserBrowse();
     void OnServerSet();
     void OnHmiConfig();
-    void OnCertImport();
 
     IUserDialogs& m_dialogs;
     ICertificateImport& m_certificates;
@@ -256,9 +255,10 @@ bool CVirComConfig::OnFormAction(const std::string& strControl, const std::strin
         {"btnBrowserBrowse", &CVirComConfig::OnBrowserBrowse},
         {"btnServerSet", &CVirComConfig::OnServerSet},
         {"btnHmiConfig", &CVirComConfig::OnHmiConfig},
-        {"btnCertImport", &CVirComConfig::OnCertImport},
     };
     if (strControl == kFormCloseAction) return false;
+    // A newly installed package closes the page: the program restarts under the new edition.
+    if (strControl == "btnCertImport") return !m_certificates.ImportCertificate(m_dialogs);
     if (const auto it = kButtons.find(strControl); it != kButtons.end()) {
         (this->*(it->second))();
     } else if (strControl == "lstCom") {
@@ -369,10 +369,6 @@ void CVirComConfig::OnServerSet() {
 void CVirComConfig::OnHmiConfig() {
     RunDownloadSettingsDialog(m_dialogs);
     m_bEditorInstalled = IsEditorInstalled("") != 0;
-}
-
-void CVirComConfig::OnCertImport() {
-    m_certificates.ImportCertificate(m_dialogs);
 }
 
 }  // namespace

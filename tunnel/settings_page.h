@@ -5,17 +5,11 @@
 
 #include "support/user_dialogs.h"
 
-// The certificate group's import. The program fills it in once the certificate package can be
-// imported; until then the button does nothing.
+// The certificate group's import: true when a new package was installed, which closes the page.
 class ICertificateImport {
 public:
     virtual ~ICertificateImport() = default;
-    virtual void ImportCertificate(IUserDialogs& dialogs) = 0;
-};
-
-class CNoCertificateImport final : public ICertificateImport {
-public:
-    void ImportCertificate(IUserDialogs&) override {}
+    virtual bool ImportCertificate(IUserDialogs& dialogs) = 0;
 };
 
 // Runs the page until the user closes it.

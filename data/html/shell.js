@@ -324,7 +324,7 @@
       note]);
     var ok = button('btn_ok', accept, true);
     ok.id = 'file-ok';
-    return modal('file-dialog', text(d.open ? 'file_open_title' : 'file_save_title'), body,
+    return modal('file-dialog', d.title || text(d.open ? 'file_open_title' : 'file_save_title'), body,
                  [ok, button('cancel', function () { finishDialog(d, { accepted: false }); })]);
   }
   // The folder picker: folders only; OK chooses the folder shown.

@@ -196,6 +196,10 @@ bool ReadSymbolicLink(const std::string& path, std::string* target) {
     return true;
 }
 
+bool CreateSymbolicLink(const std::string& target, const std::string& path) {
+    return symlink(target.c_str(), path.c_str()) == 0;
+}
+
 bool IsCharacterDevice(const std::string& path) {
     mode_t mode;
     return StatMode(path, &mode) && S_ISCHR(mode);

@@ -16,7 +16,10 @@ struct CCliResult {
 
 class BoxCliTest : public BoxOpsTest {
 protected:
-    explicit BoxCliTest(int nThird = 51) : BoxOpsTest(nThird) {}
+    // Branding off: these runs need no certificate package.
+    explicit BoxCliTest(int nThird = 51) : BoxOpsTest(nThird) {
+        dir.WriteFile("SoftLang.ini", "[HMI]\noem=0\n");
+    }
 
     CCliResult Run(std::vector<std::string> args) {
         args.insert(args.begin(), {"--program-dir", dir.Path(), "--json"});

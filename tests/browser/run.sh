@@ -57,6 +57,18 @@ stop_all() {
   done
   pids=()
 }
+# A program that started itself again is no child of ours: it is found by its program folder.
+stop_restarted() {
+  local proc found=()
+  for proc in /proc/[0-9]*; do
+    if tr '\0' ' ' <"$proc/cmdline" 2>/dev/null | grep -qF -- "--dir $1 "; then
+      found+=("${proc#/proc/}")
+    fi
+  done
+  [ ${#found[@]} -gt 0 ] || return 0
+  pids=("${found[@]}")
+  stop_all
+}
 # The tunnel services that the programs started run on in the background: stop each world's.
 stop_tunnel_services() {
   local world
@@ -123,6 +135,8 @@ run_file() {
   printf '#!/bin/sh\nprintf "%%s\\n" "$@" >> "%s"\n' "$dir/wine.log" >"$dir/bin/wine"
   chmod +x "$dir/bin/firefox" "$dir/bin/wine"
   sed -i 's/^bro=.*/bro=Firefox/' "$dir/program/SoftLang.ini"
+  # The edition test starts without a certificate package and chooses one from the home folder.
+  if [ "$name" = edition ]; then mv "$dir/program/VirCert.ce" "$dir/home/demo_edition.ce"; fi
   HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" ZELVO_LOCAL_ADDRESSES=127.0.0.1 \
   PATH="$dir/bin:$PATH" XDG_DATA_HOME="$dir/xdg" XDG_DATA_DIRS="$dir/xdg" \
   TNL_RUN_DIR="$dir/tnl" ZELVO_PORTS_DIR="$dir/ports" \
@@ -135,12 +149,13 @@ run_file() {
   fi
 
   ZELVO_URL=${url#ZELVO UI: } ZELVO_PROGRAM_DIR="$dir/program" ZELVO_HOME_DIR="$dir/home" \
-  ZELVO_POPUP_LOG="$dir/popups.log" ZELVO_WINE_LOG="$dir/wine.log" \
+  ZELVO_POPUP_LOG="$dir/popups.log" ZELVO_WINE_LOG="$dir/wine.log" ZELVO_OUT_LOG="$dir/zelvo.out" \
   TNL_RUN_DIR="$dir/tnl" ZELVO_PORTS_DIR="$dir/ports" \
   ZELVO_BOX_ADDRESS="$box" \
   ZELVO_BOX_TYPE="$box_type" ZELVO_BOX_SERIAL="$box_serial" ZELVO_BOX_MODE="$box_mode" \
     timeout 600 node --test --test-reporter=spec "$file" || status=$?
   stop_all
+  stop_restarted "$dir/program"
   stop_tunnel_services
   if [ $status -ne 0 ]; then
     echo "---- zelvo's output for $name" >&2

@@ -13,12 +13,20 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
+// Answers each import with the result given and counts the imports.
+class CScriptedImport final : public ICertificateImport {
+public:
+    bool ImportCertificate(IUserDialogs&) override {
+        ++nImports;
+        return bInstalls;
+    }
+    bool bInstalls = false;
+    int nImports = 0;
+};
+
 class VirComPageTest : public VirComTest {
 protected:
-    void RunPage() {
-        CNoCertificateImport certificates;
-        RunVirtualPortSettingsPage(m_dialogs, certificates);
-    }
+    void RunPage() { RunVirtualPortSettingsPage(m_dialogs, m_import); }
     // The feature on with COM3 as the virtual port, COM2 a system port and COM4 taken by
     // another connection.
     void PrepareRunningPort() {
@@ -39,7 +47,22 @@ protected:
     }
 
     CScriptedDialogs m_dialogs;
+    CScriptedImport m_import;
 };
+
+// A package that was not installed keeps the page open for another try; a new one closes it
+// before the actions after it.
+TEST_F(VirComPageTest, CertificateImportClosesThePageOnlyWhenAPackageWasInstalled) {
+    for (const bool bInstalls : {false, true}) {
+        m_dialogs.formViews.clear();
+        m_import = CScriptedImport();
+        m_import.bInstalls = bInstalls;
+        m_dialogs.QueueFormAction("btnCertImport");
+        m_dialogs.QueueFormAction("btnCertImport");
+        RunPage();
+        EXPECT_EQ(m_import.nImports, bInstalls ? 1 : 2) << bInstalls;
+    }
+}
 
 TEST_F(VirComPageTest, WithoutTheServiceTheFeatureIsOffAndTheComControlsDisabled) {
     RunPage();

@@ -1,0 +1,323 @@
+#include "package/branding_import.h"
+
+#include <cjson/cJSON.h>
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "package/cert_file.h"
+#include "package/package_keys.h"
+#include "platform/codepage.h"
+#include "platform/desktop_folders.h"
+#include "platform/file_system.h"
+#include "platform/program_dir.h"
+#include "support/localized_strings.h"
+#include "support/settings.h"
+#include "support/user_dialogs.h"
+#include "support/xml_document.h"
+
+namespace {
+
+using CJsonPtr = std::unique_ptr<cJSON, decltype(&cJSON_Delete)>;
+
+std::string ProgramFile(std::string_view name) {
+    return platform::JoinPath(platform::GetProgramDirectory(), name);
+}
+
+std::string PackagePath() { return ProgramFile(kPackageFileName); }
+
+CJsonPtr ParseJson(const std::string& text) {
+    return CJsonPtr(cJSON_ParseWithLength(text.data(), text.size()), &cJSON_Delete);
+}
+
+// A string member, looked up without regard to letter case; anything else counts as missing.
+bool JsonString(const cJSON* pObject, const char* szKey, std::string* pValue) {
+    const cJSON* pItem = cJSON_GetObjectItem(pObject, szKey);
+    if (!cJSON_IsString(pItem) || pItem->valuestring == nullptr) return false;
+    *pValue = pItem->valuestring;
+    return true;
+}
+
+// A name that can stand as one file name in a folder: no separator, not "." or "..".
+bool IsPlainFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
+}
+
+// The running program file's name without its extension.
+std::string ProgramStem() {
+    const std::string name(platform::FileNameOf(platform::GetExecutablePath()));
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// "company.info": the three branding texts, and the home page's address made from
+// "domain_name" (empty without one).
+std::string ApplyCompanyInfo(const CertFile& package) {
+    std::string text;
+    if (package.FindItem("company.info", &text) != 0) return "";
+    const CJsonPtr root = ParseJson(text);
+    if (!cJSON_IsObject(root.get())) return "";
+    std::string value;
+    CAppSettings& s = g_appSettings;
+    if (JsonString(root.get(), "company_name_zh", &value)) {
+        s.szComp = CutToUtf16Units(value, kBrandingTextUnits);
+    }
+    if (JsonString(root.get(), "box_name_zh", &value)) {
+        s.szRep = CutToUtf16Units(value, kBrandingTextUnits);
+    }
+    if (JsonString(root.get(), "tool_name", &value)) {
+        s.szName = CutToUtf16Units(value, kBrandingTextUnits);
+    }
+    if (!JsonString(root.get(), "domain_name", &value)) return "";
+    if (value.find("http://") == std::string::npos) value = "http://" + value;
+    return CutToUtf16Units(value, kBrandingTextUnits);
+}
+
+// Sets Display on every box of BOXSet whose Type is strType.
+void SetBoxDisplay(XmlDocument* pDoc, const std::string& strType, const std::string& strDisplay) {
+    pDoc->Rewind();
+    if (!pDoc->FindSibling("BOXSet")) return;
+    while (pDoc->FindChild("box")) {
+        if (pDoc->GetChildAttribute("Type") == strType) {
+            pDoc->SetChildAttribute("Display", strDisplay);
+        }
+    }
+}
+
+// "device.info": display names of box types in BOXType.hmi. A file that does not load is left
+// alone rather than replaced by an empty document.
+void ApplyDeviceInfo(const CertFile& package) {
+    std::string text;
+    if (package.FindItem("device.info", &text) != 0) return;
+    const CJsonPtr root = ParseJson(text);
+    if (!cJSON_IsArray(root.get())) return;
+    const std::string path = ProgramFile("BOXType.hmi");
+    XmlDocument doc;
+    if (!doc.LoadFile(path)) return;
+    const cJSON* pEntry = nullptr;
+    cJSON_ArrayForEach(pEntry, root.get()) {
+        std::string strType;
+        std::string strDisplay;
+        if (JsonString(pEntry, "oriValue", &strType) && JsonString(pEntry, "cusModel", &strDisplay)) {
+            SetBoxDisplay(&doc, strType, strDisplay);
+        }
+    }
+    doc.SaveFile(path);
+}
+
+// Writes an icon item to the program directory, replacing the file whole. The bytes written,
+// or -1 when the item is missing or the file could not be written.
+long WriteIcon(const CertFile& package, const char* szItem, const char* szFile) {
+    std::string data;
+    if (package.FindItem(szItem, &data) != 0) return -1;
+    if (!platform::WriteFileAtomic(ProgramFile(szFile), data)) return -1;
+    return static_cast<long>(data.size());
+}
+
+// "default.xml": the page profile with URL2 set to the address, as html/Default.xml.
+void ApplyDefaultPage(const CertFile& package, const std::string& strAddress) {
+    std::string text;
+    if (package.FindItem("default.xml", &text) != 0) return;
+    XmlDocument doc;
+    if (!doc.SetText(text)) return;
+    if (doc.FindSibling("KorixSet") && doc.FindChild("BaseSet")) {
+        doc.SetChildAttribute("URL2", strAddress);
+    }
+    platform::CreateDirectories(ProgramFile("html"));
+    doc.SaveFile(platform::JoinPath(ProgramFile("html"), "Default.xml"));
+}
+
+// The program's shortcuts in the desktop and menu folders take the tool name; with a new
+// desktop icon, the ones that start this program show it.
+void RenameShortcuts(bool bNewIcon) {
+    const std::string strStem = ProgramStem();
+    const std::string& strTool = g_appSettings.szName;
+    const std::string strProgram = platform::GetExecutablePath();
+    for (const std::string& folder : platform::GetShortcutFolders()) {
+        const std::string strOld =
+            platform::JoinPath(folder, strStem + platform::kShortcutExtension);
+        if (bNewIcon) UpdateShortcutIcon(strOld, ProgramFile("logo.ico"), strProgram);
+        if (!IsPlainFileName(strTool) || strTool == strStem) continue;
+        const std::string strNew =
+            platform::JoinPath(folder, strTool + platform::kShortcutExtension);
+        // Another entry of that name is not replaced.
+        if (platform::FileExists(strOld) && !platform::FileExists(strNew)) {
+            platform::RenameFile(strOld, strNew);
+        }
+    }
+}
+
+// The program file keeps its name; an entry named after the tool name in the program directory
+// starts it, and the restart starts that entry.
+void MakeLauncherEntry() {
+    const std::string& strTool = g_appSettings.szName;
+    if (!IsPlainFileName(strTool)) return;
+    const std::string strEntry = ProgramFile(strTool);
+    const std::string strProgram = platform::GetExecutablePath();
+    std::string strLink;
+    if (strEntry == strProgram || platform::FileExists(strEntry) ||
+        platform::DirectoryExists(strEntry) || platform::ReadSymbolicLink(strEntry, &strLink)) {
+        return;
+    }
+    platform::CreateSymbolicLink(strProgram, strEntry);
+}
+
+void ApplyBranding(const CertFile& package) {
+    const std::string strAddress = ApplyCompanyInfo(package);
+    ApplyDeviceInfo(package);
+    WriteIcon(package, "tool_title_logo.ico", "title.ico");
+    const long nDesktopIcon = WriteIcon(package, "tool_desktop_logo.ico", "logo.ico");
+    ApplyDefaultPage(package, strAddress);
+    RenameShortcuts(nDesktopIcon > 0);
+    MakeLauncherEntry();
+    SaveSettings();
+}
+
+// A key's line in a desktop entry and its value.
+struct CEntryLine {
+    size_t nLine = 0;
+    std::string strValue;
+};
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string_view Trim(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// Finds "key=value" in the [Desktop Entry] group; false when absent. *pGroupLine gets the
+// group header's line.
+bool FindEntryKey(const std::vector<std::string>& lines, std::string_view key,
+                  size_t* pGroupLine, CEntryLine* pFound) {
+    bool bInGroup = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = Trim(lines[i]);
+        if (!line.empty() && line[0] == '[') {
+            bInGroup = line == "[Desktop Entry]";
+            if (bInGroup) *pGroupLine = i;
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (!bInGroup || eq == std::string_view::npos || Trim(line.substr(0, eq)) != key) continue;
+        pFound->nLine = i;
+        pFound->strValue = std::string(Trim(line.substr(eq + 1)));
+        return true;
+    }
+    return false;
+}
+
+// The program that an Exec value starts: its first word, quotes and their escapes removed.
+std::string ExecProgram(const std::string& value) {
+    if (value.empty() || value[0] != '"') return value.substr(0, value.find(' '));
+    std::string program;
+    for (size_t i = 1; i < value.size() && value[i] != '"'; ++i) {
+        if (value[i] == '\\' && i + 1 < value.size()) ++i;
+        program += value[i];
+    }
+    return program;
+}
+
+}  // namespace
+
+std::string CutToUtf16Units(const std::string& text, size_t nUnits) {
+    std::u16string wide = platform::Utf8ToUtf16(text);
+    if (wide.size() <= nUnits) return text;
+    wide.resize(nUnits);
+    // A pair cut in half loses its first unit too.
+    if (!wide.empty() && wide.back() >= 0xD800 && wide.back() <= 0xDBFF) wide.pop_back();
+    return platform::Utf16ToUtf8(wide);
+}
+
+bool AskForPackageFile(IUserDialogs& dialogs, std::string* pPath) {
+    CFileDialogRequest request;
+    request.strFilter = "Cert File(*.ce)|*.ce||";
+    request.strDefaultExt = ".ce";
+    request.bFileMustExist = true;
+    request.strTitle = CutToUtf16Units(GetLocalizedString("set_cert_file"), 258);
+    return dialogs.ChooseFile(request, pPath);
+}
+
+int InstallPackage(const std::string& strChosen) {
+    // What is checked is the very copy that is then put in place.
+    std::string bytes;
+    if (!platform::ReadFileBytes(strChosen, &bytes)) return -1;
+    const std::string strTemp = PackagePath() + ".new";
+    if (!platform::WriteFileAtomic(strTemp, bytes)) return -1;
+    CertFile check(ProductWebDomain(), 0);
+    const int nRead = check.Read(strTemp);
+    if (nRead != 0 || !platform::RenameFile(strTemp, PackagePath())) {
+        platform::RemoveFile(strTemp);
+        return nRead != 0 ? nRead : -1;
+    }
+    return 0;
+}
+
+int ImportBranding(const ChoosePackageFn& choosePackage) {
+    if (g_appSettings.nOem == 0) return 0;
+    CertFile package(ProductWebDomain(), 0);
+    if (package.Read(PackagePath()) != 0) {
+        std::string strChosen;
+        if (choosePackage && choosePackage(&strChosen)) InstallPackage(strChosen);
+        if (package.Read(PackagePath()) != 0) return -1;
+        g_bRestartAfterImport = 1;
+    }
+    ApplyBranding(package);
+    return 0;
+}
+
+bool ImportCertificateCommand(IUserDialogs& dialogs) {
+    std::string strChosen;
+    if (!AskForPackageFile(dialogs, &strChosen)) return false;
+    if (InstallPackage(strChosen) != 0) {
+        g_bRestartAfterImport = 0;
+        ShowLocalizedMessage(dialogs, "cert_import_error", MessageBoxStyle::kOk);
+        return false;
+    }
+    platform::RemoveFile(ProgramFile("logo.ico"));
+    platform::RemoveFile(ProgramFile("title.ico"));
+    g_bRestartAfterImport = 1;
+    return true;
+}
+
+void UpdateShortcutIcon(const std::string& strShortcut, const std::string& strIcon,
+                        const std::string& strProgram) {
+    if (strShortcut.empty() || strIcon.empty()) return;
+    std::string text;
+    if (!platform::ReadFileBytes(strShortcut, &text)) return;
+    std::vector<std::string> lines = SplitLines(text);
+    size_t nGroup = 0;
+    CEntryLine exec;
+    if (!FindEntryKey(lines, "Exec", &nGroup, &exec)) return;
+    if (ExecProgram(exec.strValue) != strProgram) return;
+    CEntryLine icon;
+    if (FindEntryKey(lines, "Icon", &nGroup, &icon)) {
+        lines[icon.nLine] = "Icon=" + strIcon;
+    } else {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(nGroup) + 1, "Icon=" + strIcon);
+    }
+    std::string updated;
+    for (const std::string& line : lines) updated += line + "\n";
+    platform::WriteFileAtomic(strShortcut, updated);
+}
+
+std::string BrandedProgramPath() {
+    const std::string& strTool = g_appSettings.szName;
+    if (IsPlainFileName(strTool) && platform::FileExists(ProgramFile(strTool))) {
+        return ProgramFile(strTool);
+    }
+    return platform::GetExecutablePath();
+}

@@ -30,6 +30,7 @@ protected:
         sim.State().strSerial = "ZG-0042";
         const int nHost = nPair[0];
         platform::SetHidOpenFunction([nHost](const std::string&, bool) { return dup(nHost); });
+        dir.WriteFile("SoftLang.ini", "[HMI]\noem=0\n");  // branding off: no package needed
     }
     ~UsbLinkTest() override {
         platform::SetHidOpenFunction({});

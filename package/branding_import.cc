@@ -100,7 +100,8 @@ void ApplyDeviceInfo(const CertFile& package) {
     cJSON_ArrayForEach(pEntry, root.get()) {
         std::string strType;
         std::string strDisplay;
-        if (JsonString(pEntry, "oriValue", &strType) && JsonString(pEntry, "cusModel", &strDisplay)) {
+        if (JsonString(pEntry, "oriValue", &strType) &&
+            JsonString(pEntry, "cusModel", &strDisplay)) {
             SetBoxDisplay(&doc, strType, strDisplay);
         }
     }

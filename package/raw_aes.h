@@ -35,9 +35,10 @@ class CRawAes {
     // Keys the cipher with DeriveCipherKey(strKey, strIv) and opens the stream. 0; -1 when
     // key and IV are both empty; -101 when the key, the IV or the sink is missing.
     int OpenCipher(const std::string& strKey, const std::string& strIv, OutputSink sink);
-    // Decrypts (or encrypts) the next nCount bytes: whole blocks go to the sink at once, an incomplete block
-    // waits for more data or the close. 0; -1 null data or nCount <= 0; -2 not open; -3 the
-    // sink failed on a completed waiting block; -4 the sink failed on this call's blocks.
+    // Decrypts (or encrypts) the next nCount bytes: whole blocks go to the sink at once, an
+    // incomplete block waits for more data or the close. 0; -1 null data or nCount <= 0; -2 not
+    // open; -3 the sink failed on a completed waiting block; -4 the sink failed on this call's
+    // blocks.
     int FeedCipher(const uint8_t* pData, int nCount);
     // Hands the waiting bytes of an incomplete block to the sink and closes. 0; -1 not open;
     // -2 the sink failed. The object must be opened again before further use.

@@ -278,16 +278,8 @@ bool SendDatagram(SocketHandle s, const std::string& strAddress, uint16_t nPort,
 }
 
 long ReceiveDatagram(SocketHandle s, void* pBuffer, size_t nLength, std::string* pSender) {
-    sockaddr_in from{};
-    socklen_t nFromLen = sizeof(from);
-    const ssize_t n =
-        recvfrom(s, pBuffer, nLength, 0, reinterpret_cast<sockaddr*>(&from), &nFromLen);
-    if (n < 0) {
-        Fail();
-        return -1;
-    }
-    *pSender = AddressText(from.sin_addr);
-    return static_cast<long>(n);
+    uint16_t nSenderPort = 0;
+    return ReceiveDatagramFrom(s, pBuffer, nLength, pSender, &nSenderPort);
 }
 
 SocketHandle OpenQuerySocket() {

@@ -51,7 +51,8 @@ protected:
 
 TEST_F(SubsystemHooksTest, FirstStartAsksRestartsOnceThenRunsNormally) {
     // The launcher entry is a script here: it records how the restart started it.
-    m_dir.WriteFile("AcmeTool", "#!/bin/sh\necho \"$@\" > restarted.tmp && mv restarted.tmp restarted\n");
+    m_dir.WriteFile("AcmeTool",
+                    "#!/bin/sh\necho \"$@\" > restarted.tmp && mv restarted.tmp restarted\n");
     ASSERT_EQ(chmod(m_dir.PathOf("AcmeTool").c_str(), 0755), 0);
     CSubsystemHooks hooks({"--dir", m_dir.Path(), "--no-browser"});
     CScriptedDialogs dialogs;

@@ -39,12 +39,6 @@ bool JsonString(const cJSON* pObject, const char* szKey, std::string* pValue) {
     return true;
 }
 
-// A name that can stand as one file name in a folder: no separator, not "." or "..".
-bool IsPlainFileName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
-}
-
 // The running program file's name without its extension.
 std::string ProgramStem() {
     const std::string name(platform::FileNameOf(platform::GetExecutablePath()));
@@ -140,7 +134,7 @@ void RenameShortcuts(bool bNewIcon) {
         const std::string strOld =
             platform::JoinPath(folder, strStem + platform::kShortcutExtension);
         if (bNewIcon) UpdateShortcutIcon(strOld, ProgramFile("logo.ico"), strProgram);
-        if (!IsPlainFileName(strTool) || strTool == strStem) continue;
+        if (!platform::IsPlainFileName(strTool) || strTool == strStem) continue;
         const std::string strNew =
             platform::JoinPath(folder, strTool + platform::kShortcutExtension);
         // Another entry of that name is not replaced.
@@ -154,7 +148,7 @@ void RenameShortcuts(bool bNewIcon) {
 // starts it, and the restart starts that entry.
 void MakeLauncherEntry() {
     const std::string& strTool = g_appSettings.szName;
-    if (!IsPlainFileName(strTool)) return;
+    if (!platform::IsPlainFileName(strTool)) return;
     const std::string strEntry = ProgramFile(strTool);
     const std::string strProgram = platform::GetExecutablePath();
     std::string strLink;
@@ -317,7 +311,7 @@ void UpdateShortcutIcon(const std::string& strShortcut, const std::string& strIc
 
 std::string BrandedProgramPath() {
     const std::string& strTool = g_appSettings.szName;
-    if (IsPlainFileName(strTool) && platform::FileExists(ProgramFile(strTool))) {
+    if (platform::IsPlainFileName(strTool) && platform::FileExists(ProgramFile(strTool))) {
         return ProgramFile(strTool);
     }
     return platform::GetExecutablePath();

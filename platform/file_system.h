@@ -16,6 +16,9 @@ std::string JoinPath(std::string_view dir, std::string_view name);
 // The folder part of a path ("." when there is none) and the name after the last separator.
 std::string ParentDirectory(std::string_view path);
 std::string_view FileNameOf(std::string_view path);
+// True when name can stand as one entry of a folder: not empty, not "." or "..", and without a
+// separator or a NUL.
+bool IsPlainFileName(std::string_view name);
 
 // Reads the whole file into *out. Returns false when it cannot be opened or read.
 bool ReadFileBytes(const std::string& path, std::string* out);

@@ -196,6 +196,11 @@ bool ReadSymbolicLink(const std::string& path, std::string* target) {
     return true;
 }
 
+bool IsPlainFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
 bool CreateSymbolicLink(const std::string& target, const std::string& path) {
     return symlink(target.c_str(), path.c_str()) == 0;
 }

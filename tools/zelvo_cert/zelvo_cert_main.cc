@@ -85,20 +85,16 @@ int List(const std::string& strPath) {
     return 0;
 }
 
-// An item name that stays inside the target folder.
-bool IsPlainName(const std::string& strName) {
-    return !strName.empty() && strName != "." && strName != ".." &&
-           strName.find(platform::kPathSeparator) == std::string::npos &&
-           strName.find('\0') == std::string::npos;
-}
-
 int Extract(const std::string& strPath, const std::string& strDir) {
     CertFile cert(ProductWebDomain());
     if (ReadPackage(strPath, &cert) != 0) return 1;
     if (!platform::CreateDirectories(strDir)) return Fail("cannot make the folder " + strDir);
     std::set<std::string> written;
     for (const CertFile::CItem& item : cert.Items()) {
-        if (!IsPlainName(item.strName)) return Fail("unsafe item name \"" + item.strName + "\"");
+        // A name must stay inside the target folder.
+        if (!platform::IsPlainFileName(item.strName)) {
+            return Fail("unsafe item name \"" + item.strName + "\"");
+        }
         if (!written.insert(item.strName).second) continue;  // the first of a name wins
         const std::string strOut = platform::JoinPath(strDir, item.strName);
         if (!platform::WriteFileAtomic(strOut, item.strData)) return Fail("cannot write " + strOut);

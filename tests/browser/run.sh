@@ -61,7 +61,7 @@ stop_all() {
 stop_restarted() {
   local proc found=()
   for proc in /proc/[0-9]*; do
-    if tr '\0' ' ' <"$proc/cmdline" 2>/dev/null | grep -qF -- "--dir $1 "; then
+    if tr '\0' ' ' 2>/dev/null <"$proc/cmdline" | grep -qF -- "--dir $1 "; then
       found+=("${proc#/proc/}")
     fi
   done

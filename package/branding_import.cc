@@ -12,6 +12,7 @@
 #include "platform/desktop_folders.h"
 #include "platform/file_system.h"
 #include "platform/program_dir.h"
+#include "support/desktop_entry.h"
 #include "support/localized_strings.h"
 #include "support/settings.h"
 #include "support/user_dialogs.h"
@@ -170,62 +171,6 @@ void ApplyBranding(const CertFile& package) {
     SaveSettings();
 }
 
-// A key's line in a desktop entry and its value.
-struct CEntryLine {
-    size_t nLine = 0;
-    std::string strValue;
-};
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find('\n', start);
-        lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return lines;
-}
-
-std::string_view Trim(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-// Finds "key=value" in the [Desktop Entry] group; false when absent. *pGroupLine gets the
-// group header's line.
-bool FindEntryKey(const std::vector<std::string>& lines, std::string_view key,
-                  size_t* pGroupLine, CEntryLine* pFound) {
-    bool bInGroup = false;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const std::string_view line = Trim(lines[i]);
-        if (!line.empty() && line[0] == '[') {
-            bInGroup = line == "[Desktop Entry]";
-            if (bInGroup) *pGroupLine = i;
-            continue;
-        }
-        const size_t eq = line.find('=');
-        if (!bInGroup || eq == std::string_view::npos || Trim(line.substr(0, eq)) != key) continue;
-        pFound->nLine = i;
-        pFound->strValue = std::string(Trim(line.substr(eq + 1)));
-        return true;
-    }
-    return false;
-}
-
-// The program that an Exec value starts: its first word, quotes and their escapes removed.
-std::string ExecProgram(const std::string& value) {
-    if (value.empty() || value[0] != '"') return value.substr(0, value.find(' '));
-    std::string program;
-    for (size_t i = 1; i < value.size() && value[i] != '"'; ++i) {
-        if (value[i] == '\\' && i + 1 < value.size()) ++i;
-        program += value[i];
-    }
-    return program;
-}
-
 }  // namespace
 
 std::string CutToUtf16Units(const std::string& text, size_t nUnits) {
@@ -293,20 +238,9 @@ void UpdateShortcutIcon(const std::string& strShortcut, const std::string& strIc
     if (strShortcut.empty() || strIcon.empty()) return;
     std::string text;
     if (!platform::ReadFileBytes(strShortcut, &text)) return;
-    std::vector<std::string> lines = SplitLines(text);
-    size_t nGroup = 0;
-    CEntryLine exec;
-    if (!FindEntryKey(lines, "Exec", &nGroup, &exec)) return;
-    if (ExecProgram(exec.strValue) != strProgram) return;
-    CEntryLine icon;
-    if (FindEntryKey(lines, "Icon", &nGroup, &icon)) {
-        lines[icon.nLine] = "Icon=" + strIcon;
-    } else {
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(nGroup) + 1, "Icon=" + strIcon);
-    }
-    std::string updated;
-    for (const std::string& line : lines) updated += line + "\n";
-    platform::WriteFileAtomic(strShortcut, updated);
+    const std::vector<std::string> exec = ExecWords(DesktopEntryValue(text, "Exec"));
+    if (exec.empty() || exec[0] != strProgram) return;
+    if (SetDesktopEntryValue(&text, "Icon", strIcon)) platform::WriteFileAtomic(strShortcut, text);
 }
 
 std::string BrandedProgramPath() {

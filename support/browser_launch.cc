@@ -8,6 +8,7 @@
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "support/desktop_entry.h"
 #include "support/settings.h"
 #include "support/xml_markup.h"
 
@@ -58,23 +59,6 @@ std::string NameFromTable(std::span<const CNameRow> table, std::string_view text
     return {};
 }
 
-std::vector<std::string> SplitText(std::string_view text, char separator) {
-    std::vector<std::string> parts;
-    size_t nStart = 0;
-    for (size_t nEnd; (nEnd = text.find(separator, nStart)) != std::string_view::npos;
-         nStart = nEnd + 1) {
-        parts.emplace_back(text.substr(nStart, nEnd - nStart));
-    }
-    parts.emplace_back(text.substr(nStart));
-    return parts;
-}
-
-std::string_view Trim(std::string_view text) {
-    const size_t nStart = text.find_first_not_of(" \t\r\n");
-    if (nStart == std::string_view::npos) return {};
-    return text.substr(nStart, text.find_last_not_of(" \t\r\n") - nStart + 1);
-}
-
 std::string EnvironmentOr(const char* szName, const std::string& fallback) {
     const char* szValue = std::getenv(szName);
     return (szValue != nullptr && *szValue != '\0') ? szValue : fallback;
@@ -95,53 +79,6 @@ std::vector<std::string> ApplicationFolders() {
             folders.push_back(platform::JoinPath(base, "applications"));
     }
     return folders;
-}
-
-// The value of a key in the [Desktop Entry] group of a desktop file; empty when absent.
-std::string DesktopEntryValue(std::string_view content, std::string_view key) {
-    bool bInEntryGroup = false;
-    for (const std::string& rawLine : SplitText(content, '\n')) {
-        const std::string_view line = Trim(rawLine);
-        if (!line.empty() && line.front() == '[') {
-            bInEntryGroup = line == "[Desktop Entry]";
-            continue;
-        }
-        const size_t nEquals = line.find('=');
-        if (bInEntryGroup && nEquals != std::string_view::npos &&
-            Trim(line.substr(0, nEquals)) == key)
-            return std::string(Trim(line.substr(nEquals + 1)));
-    }
-    return {};
-}
-
-// The words of an Exec command: double quotes removed (a backslash inside them takes the next
-// character as it is), field codes such as %u and %F dropped.
-std::vector<std::string> ExecWords(std::string_view command) {
-    std::vector<std::string> words;
-    std::string word;
-    bool bInWord = false, bQuoted = false;
-    const auto endWord = [&] {
-        if (bInWord && !(word.size() == 2 && word[0] == '%')) words.push_back(word);
-        word.clear();
-        bInWord = false;
-    };
-    for (size_t i = 0; i < command.size(); ++i) {
-        const char c = command[i];
-        if (!bQuoted && (c == ' ' || c == '\t')) {
-            endWord();
-            continue;
-        }
-        bInWord = true;
-        if (c == '"') {
-            bQuoted = !bQuoted;
-        } else if (bQuoted && c == '\\' && i + 1 < command.size()) {
-            word += command[++i];
-        } else {
-            word += c;
-        }
-    }
-    endWord();
-    return words;
 }
 
 // The program a command starts: its first word, looked up on PATH when it is a bare name.
@@ -191,7 +128,7 @@ std::string HandlerDesktopId() {
     for (const platform::CSpawnRequest& query : queries) {
         std::string output;
         if (platform::RunAndCapture(query, &output) != 0) continue;
-        const std::string id(Trim(output.substr(0, output.find('\n'))));
+        const std::string id(TrimText(output.substr(0, output.find('\n'))));
         if (id.ends_with(".desktop") && id.find('/') == std::string::npos) return id;
     }
     return {};

@@ -72,7 +72,9 @@ TEST_F(BrandingTest, PackageBrandsNamesBoxesIconsShortcutsAndLauncher) {
              {"device.info", R"([{"oriValue":"ZELVO-E","cusModel":"Edge One"},{"oriValue":"ZELVO-W"}])"},
              {"tool_title_logo.ico", "title-bytes"},
              {"tool_desktop_logo.ico", "logo-bytes"}});
-    WriteShortcut("desktop", platform::GetExecutablePath());
+    // The program's own entry has no icon yet: the line is added.
+    m_dir.WriteFile("desktop/" + Stem() + ".desktop",
+                    "[Desktop Entry]\nExec=\"" + platform::GetExecutablePath() + "\" %u\n");
     WriteShortcut("data/applications", "/usr/bin/another-program");
 
     ASSERT_EQ(ImportBranding(nullptr), 0);
@@ -157,9 +159,8 @@ TEST_F(BrandingTest, BrandingOffReadsAndWritesNothing) {
     EXPECT_FALSE(m_dir.Exists(kPackageFileName));
 }
 
-TEST_F(BrandingTest, MissingPackageIsAskedForAndOnlyAGoodOneIsInstalled) {
+TEST_F(BrandingTest, MissingPackageWithoutAGoodChoiceEndsTheStart) {
     m_dir.WriteFile("chosen/bad.ce", "not a package");
-    m_dir.WriteFile("chosen/good.ce", PackageBytes({{"company.info", kCompany}}));
     for (const char* szChoice : {"", "chosen/bad.ce"}) {
         EXPECT_EQ(ImportBranding([&](std::string* pPath) {
                       *pPath = m_dir.PathOf(szChoice);
@@ -168,15 +169,7 @@ TEST_F(BrandingTest, MissingPackageIsAskedForAndOnlyAGoodOneIsInstalled) {
                   -1);
         EXPECT_FALSE(m_dir.Exists(kPackageFileName)) << szChoice;
     }
-    ASSERT_EQ(ImportBranding([&](std::string* pPath) {
-                  *pPath = m_dir.PathOf("chosen/good.ce");
-                  return true;
-              }),
-              0);
-    EXPECT_EQ(g_bRestartAfterImport, 1);
-    EXPECT_EQ(g_appSettings.szName, "AcmeTool");
-    EXPECT_EQ(m_dir.ReadFile(kPackageFileName), m_dir.ReadFile("chosen/good.ce"));
-    g_bRestartAfterImport = 0;
+    // A good choice, with the restart it asks for, is followed through start-up's own hooks.
 }
 
 TEST_F(BrandingTest, SettingsPageImportKeepsTheInstalledPackageOnABadChoice) {

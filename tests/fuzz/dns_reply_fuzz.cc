@@ -8,22 +8,14 @@
 //    header announces answers;
 //  - every address is a dotted IPv4 address.
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tests/fuzz/fuzz_support.h"
 #include "updatecheck/dns_query.h"
+#include "updatecheck/update_check.h"
 
 namespace {
-
-bool IsDotted(const std::string& strAddress) {
-    unsigned a, b, c, d;
-    char szBack[16];
-    if (std::sscanf(strAddress.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d) != 4) return false;
-    std::snprintf(szBack, sizeof(szBack), "%u.%u.%u.%u", a, b, c, d);
-    return strAddress == szBack && a < 256 && b < 256 && c < 256 && d < 256;
-}
 
 void CheckResult(int nCode, int nRecordError, const std::vector<uint8_t>& reply,
                  const std::vector<std::string>& addresses) {
@@ -39,7 +31,7 @@ void CheckResult(int nCode, int nRecordError, const std::vector<uint8_t>& reply,
     const size_t nAnswers = reply.size() < 12 ? 0 : (reply[6] << 8 | reply[7]);
     if (addresses.size() > nAnswers) ReportViolation("more addresses than answers");
     for (const std::string& strAddress : addresses) {
-        if (!IsDotted(strAddress)) ReportViolation("address not dotted", "", strAddress);
+        if (!IsDottedIpv4(strAddress)) ReportViolation("address not dotted", "", strAddress);
     }
 }
 

@@ -124,15 +124,19 @@ TEST_F(SettingsTest, ServerListNamesEachXmlFileOnceWithSeparatorsBetweenNames) {
 }
 
 TEST_F(SettingsTest, UpdateServerKeysAreReadOnlyInMode0) {
-    dir.WriteFile("UpdateInfo.ini", "[ORVAN]\nreqServer=upd.example\nreqPort=9000\n");
+    dir.WriteFile("UpdateInfo.ini",
+                  "[ORVAN]\nreqServer=upd.example\nreqPort=9000\ndnsServer=127.0.0.9\n");
     dir.WriteFile("SoftLang.ini", "[HMI]\nmode=1\n");
     LoadSettings();
     EXPECT_EQ(g_appSettings.nReqPort, 18081);
+    EXPECT_EQ(g_appSettings.strDnsServer, "127.0.0.1");
     dir.WriteFile("SoftLang.ini", "[HMI]\nmode=0\n");
     LoadSettings();
     EXPECT_EQ(g_appSettings.strReqServer, "upd.example");
     EXPECT_EQ(g_appSettings.nReqPort, 9000);
     EXPECT_EQ(g_appSettings.strReqPath, "/software/checkUpdate");
+    EXPECT_EQ(g_appSettings.strDnsServer, "127.0.0.9");
+    EXPECT_EQ(g_appSettings.nDnsPort, 53);
 }
 
 TEST_F(SettingsTest, RememberingANetworkTwiceKeepsOneElementWithTheLastPassword) {

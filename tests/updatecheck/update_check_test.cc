@@ -121,14 +121,4 @@ TEST_F(UpdateCheckTest, TheOfferShowsBothVersionsAndOpensThePageOnYes) {
     EXPECT_EQ(dir.ReadFile("opened"), "http://127.0.0.1/download\n");
 }
 
-TEST_F(UpdateCheckTest, TheResolverIsReadWithTheUpdateServer) {
-    LoadSettings();
-    EXPECT_EQ(g_appSettings.strDnsServer, "127.0.0.1");
-    EXPECT_EQ(g_appSettings.nDnsPort, 53);
-    dir.WriteFile("UpdateInfo.ini", "[ORVAN]\ndnsServer=127.0.0.9\ndnsPort=5353\n");
-    LoadSettings();
-    EXPECT_EQ(g_appSettings.strDnsServer, "127.0.0.9");
-    EXPECT_EQ(g_appSettings.nDnsPort, 5353);
-}
-
 }  // namespace

@@ -290,7 +290,7 @@ void CPortTunnel::OnPortReady(short nEvents, uint64_t nNowMs) {
     }
     if (nEvents & (POLLHUP | POLLERR)) {
         m_port.OnHangUp();
-        m_strToPort.clear();
+        if (!m_port.IsOpenByProgram()) m_strToPort.clear();
     }
 }
 

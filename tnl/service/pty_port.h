@@ -29,8 +29,9 @@ class CPtyPort {
 
     // The watch reported an open or close of the slave: takes the events and looks again.
     void OnWatchEvent();
-    // The master reported a hang-up: nobody has the slave open any more.
-    void OnHangUp() { m_bOpenByProgram = false; }
+    // The master reported a hang-up. The report may be older than an open that came after it
+    // (both can arrive in one round of the loop), so the master is asked again.
+    void OnHangUp() { m_bOpenByProgram = IsSlaveOpen(); }
 
     // Non-blocking transfers on the master: bytes moved, 0 when nothing can move now, -1 on an
     // error.
@@ -42,6 +43,9 @@ class CPtyPort {
     int m_nWatch = -1;
     std::string m_strSlavePath;
     bool m_bOpenByProgram = false;
+
+    // True while some program has the slave open: the master shows no hang-up.
+    bool IsSlaveOpen() const;
 };
 
 }  // namespace tnl_service

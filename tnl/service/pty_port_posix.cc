@@ -67,8 +67,12 @@ void CPtyPort::OnWatchEvent() {
     char szEvents[4096];
     while (read(m_nWatch, szEvents, sizeof(szEvents)) > 0) {
     }
+    m_bOpenByProgram = IsSlaveOpen();
+}
+
+bool CPtyPort::IsSlaveOpen() const {
     pollfd master = {m_nMaster, 0, 0};
-    m_bOpenByProgram = poll(&master, 1, 0) == 0;
+    return poll(&master, 1, 0) == 0;
 }
 
 long CPtyPort::Read(char* pBuffer, size_t nSize) {

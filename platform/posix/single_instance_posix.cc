@@ -34,13 +34,13 @@ InstanceLock CSingleInstanceLock::Acquire(const std::string& strName) {
         close(fd);
         return bHeld ? InstanceLock::kAlreadyHeld : InstanceLock::kFailed;
     }
-    m_fd = fd;
+    m_nHandle = fd;
     return InstanceLock::kAcquired;
 }
 
 void CSingleInstanceLock::Release() {
-    if (m_fd >= 0) close(m_fd);
-    m_fd = -1;
+    if (m_nHandle >= 0) close(static_cast<int>(m_nHandle));
+    m_nHandle = -1;
 }
 
 std::string GetRuntimeDirectory() {

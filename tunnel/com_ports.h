@@ -10,19 +10,19 @@ inline constexpr int kFirstComPort = 2;
 inline constexpr int kLastComPort = 255;
 std::string ComPortName(int nNumber);
 
-// Appends the numbers of the ports folder's entries named "com" and digits (letter case ignored),
-// in the folder's order, then n+1 for each /dev/ttySn. Always 1; what could be read is appended.
-// devicesDir stands in for /dev in tests.
-int ListPortNumbers(std::vector<int>* pNumbers, const std::string& strDevicesDir = "/dev");
+// Appends the numbers of the ports in use or reserved (platform/com_port_map.h), in the order
+// found. Always 1; what could be read is appended. strDevicesDir names a folder of serial
+// devices that stands in for the system's in tests (empty: the system's).
+int ListPortNumbers(std::vector<int>* pNumbers, const std::string& strDevicesDir = {});
 
-// The folder the program's own calls of ListPortNumbers read the ttySn devices from: "/dev",
-// unless a test named another (empty restores "/dev").
+// The folder the program's own calls of ListPortNumbers read serial devices from: empty for the
+// system's, unless a test named another (empty restores the system's).
 void SetSerialDevicesDir(const std::string& strDir);
 std::string SerialDevicesDir();
 
-// 1 when the ports folder has a link "comN" to a character device that exists now and the
-// name is exactly "COMN" (so "com2" is never present); else 0.
+// 1 when a device of exactly that port name is present now (so "com2" is never present);
+// else 0.
 int IsPortPresent(const std::string& strPortName);
 
-// The device path of a present port ("COM2" -> the link's target), or empty.
+// The path that opens the port ("COM2" -> its device), or empty when there is none.
 std::string PortDevicePath(const std::string& strPortName);

@@ -15,8 +15,8 @@
 #include "bridge/page_context.h"
 #include "bridge/web_dialogs.h"
 #include "bridge/web_security.h"
+#include "platform/clipboard.h"
 #include "platform/file_system.h"
-#include "platform/process.h"
 #include "support/localized_strings.h"
 #include "support/settings.h"
 
@@ -560,18 +560,10 @@ bool CWebHost::ChooseFile(const CFileDialogRequest& request, std::string* path) 
 }
 
 // The page cannot write the clipboard for a worker: the shell shows the text with a Copy
-// button, and a clipboard tool of the desktop takes it as well when one is there.
+// button, and the desktop's clipboard takes it as well when it can.
 bool CWebHost::SetClipboardText(const std::string& text) {
     m_impl->Publish(CJson().Str("type", "clipboard").Str("text", text).Text());
-    const bool bWayland = std::getenv("WAYLAND_DISPLAY") != nullptr;
-    const bool bX11 = std::getenv("DISPLAY") != nullptr;
-    platform::CSpawnRequest tool;
-    if (bWayland && !platform::FindProgramOnPath("wl-copy").empty()) {
-        tool.strProgram = "wl-copy";
-    } else if (bX11 && !platform::FindProgramOnPath("xclip").empty()) {
-        tool = {"xclip", {"-selection", "clipboard"}, {}, ""};
-    }
-    if (!tool.strProgram.empty()) platform::RunWithInput(tool, text);
+    platform::SetClipboardText(text);
     return true;
 }
 

@@ -12,7 +12,7 @@
 #include "platform/desktop_folders.h"
 #include "platform/file_system.h"
 #include "platform/program_dir.h"
-#include "support/desktop_entry.h"
+#include "platform/shortcuts.h"
 #include "support/localized_strings.h"
 #include "support/settings.h"
 #include "support/user_dialogs.h"
@@ -134,7 +134,7 @@ void RenameShortcuts(bool bNewIcon) {
     for (const std::string& folder : platform::GetShortcutFolders()) {
         const std::string strOld =
             platform::JoinPath(folder, strStem + platform::kShortcutExtension);
-        if (bNewIcon) UpdateShortcutIcon(strOld, ProgramFile("logo.ico"), strProgram);
+        if (bNewIcon) platform::UpdateShortcutIcon(strOld, ProgramFile("logo.ico"), strProgram);
         if (!platform::IsPlainFileName(strTool) || strTool == strStem) continue;
         const std::string strNew =
             platform::JoinPath(folder, strTool + platform::kShortcutExtension);
@@ -145,19 +145,17 @@ void RenameShortcuts(bool bNewIcon) {
     }
 }
 
-// The program file keeps its name; an entry named after the tool name in the program directory
-// starts it, and the restart starts that entry.
-void MakeLauncherEntry() {
+// The program entry named after the tool name in the program directory, which starts the
+// program and which the restart starts; empty when the name cannot stand as one file name.
+std::string ToolEntry() {
     const std::string& strTool = g_appSettings.szName;
-    if (!platform::IsPlainFileName(strTool)) return;
-    const std::string strEntry = ProgramFile(strTool);
-    const std::string strProgram = platform::GetExecutablePath();
-    std::string strLink;
-    if (strEntry == strProgram || platform::FileExists(strEntry) ||
-        platform::DirectoryExists(strEntry) || platform::ReadSymbolicLink(strEntry, &strLink)) {
-        return;
-    }
-    platform::CreateSymbolicLink(strProgram, strEntry);
+    if (!platform::IsPlainFileName(strTool)) return {};
+    return platform::ToolProgramEntry(platform::GetProgramDirectory(), strTool);
+}
+
+void MakeLauncherEntry() {
+    const std::string strEntry = ToolEntry();
+    if (!strEntry.empty()) platform::PlaceToolProgramEntry(platform::GetExecutablePath(), strEntry);
 }
 
 void ApplyBranding(const CertFile& package) {
@@ -233,20 +231,8 @@ bool ImportCertificateCommand(IUserDialogs& dialogs) {
     return true;
 }
 
-void UpdateShortcutIcon(const std::string& strShortcut, const std::string& strIcon,
-                        const std::string& strProgram) {
-    if (strShortcut.empty() || strIcon.empty()) return;
-    std::string text;
-    if (!platform::ReadFileBytes(strShortcut, &text)) return;
-    const std::vector<std::string> exec = ExecWords(DesktopEntryValue(text, "Exec"));
-    if (exec.empty() || exec[0] != strProgram) return;
-    if (SetDesktopEntryValue(&text, "Icon", strIcon)) platform::WriteFileAtomic(strShortcut, text);
-}
-
 std::string BrandedProgramPath() {
-    const std::string& strTool = g_appSettings.szName;
-    if (platform::IsPlainFileName(strTool) && platform::FileExists(ProgramFile(strTool))) {
-        return ProgramFile(strTool);
-    }
+    const std::string strEntry = ToolEntry();
+    if (!strEntry.empty() && platform::FileExists(strEntry)) return strEntry;
     return platform::GetExecutablePath();
 }

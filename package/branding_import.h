@@ -34,11 +34,6 @@ int InstallPackage(const std::string& strChosen);
 // flag; the installed package stays.
 bool ImportCertificateCommand(IUserDialogs& dialogs);
 
-// Sets the Icon of the desktop entry strShortcut to strIcon when its Exec names strProgram
-// exactly. Anything missing or unreadable leaves the entry as it was.
-void UpdateShortcutIcon(const std::string& strShortcut, const std::string& strIcon,
-                        const std::string& strProgram);
-
 // The program entry that a restart starts: the program directory's entry named after the tool
 // name, else the running program file itself.
 std::string BrandedProgramPath();

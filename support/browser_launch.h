@@ -1,7 +1,6 @@
 // The web browsers installed on the workstation, the one chosen for opening addresses outside
-// the program, and opening an address in it. On this platform installed browsers are found
-// in the XDG desktop entries of category WebBrowser and as known browser programs on PATH;
-// the system's handler for http addresses comes from xdg-settings or xdg-mime.
+// the program, and opening an address in it. What the system knows about its browsers comes
+// from platform/installed_browsers.h.
 #pragma once
 
 #include <string>
@@ -18,7 +17,7 @@ extern std::vector<CBrowserEntry> g_browserList;
 // (g_appSettings.strBrowser).
 extern std::string g_strBrowserPath;
 
-// Fills g_browserList from the desktop entries and PATH. Called once at start-up.
+// Fills g_browserList from the browser programs the system registers. Called once at start-up.
 void CollectInstalledBrowsers();
 // Adds the Chrome and Edge candidates and sets the selected name and path: the "bro" setting
 // when that browser is installed, else Chrome (settings saved), else the system's handler for
@@ -26,9 +25,9 @@ void CollectInstalledBrowsers();
 void ChooseDefaultBrowser();
 // Sets g_strBrowserPath to the path of the first entry with that name; unchanged when none.
 void SelectBrowserByName(const std::string& strName);
-// Opens the address in the selected browser: "Edge" runs the microsoft-edge program, otherwise
-// the selected program runs with the address as its one argument. False when nothing is
-// selected (the caller then handles the address itself).
+// Opens the address in the selected browser: "Edge" opens it in Edge, otherwise the selected
+// program runs with the address as its one argument. False when nothing is selected (the
+// caller then handles the address itself).
 bool OpenUrlInBrowser(const std::string& strAddress);
 
 // The name tables: a browser program path (exact-case substrings, first match in table order),

@@ -1,4 +1,6 @@
-#include "support/desktop_entry.h"
+#include "platform/posix/desktop_entry.h"
+
+namespace platform {
 
 namespace {
 
@@ -96,3 +98,5 @@ std::vector<std::string> ExecWords(std::string_view command) {
     endWord();
     return words;
 }
+
+}  // namespace platform

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace platform {
+
 // The pieces of text between separators (one more than there are separators).
 std::vector<std::string> SplitText(std::string_view text, char separator);
 // Without the spaces, tabs and line ends at either end.
@@ -19,3 +21,5 @@ bool SetDesktopEntryValue(std::string* pContent, std::string_view key, const std
 // The words of an Exec command: double quotes removed (a backslash inside them takes the next
 // character as it is), field codes such as %u and %F dropped.
 std::vector<std::string> ExecWords(std::string_view command);
+
+}  // namespace platform

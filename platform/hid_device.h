@@ -1,4 +1,5 @@
-// HID devices: finding them and moving whole reports. On Linux these are the hidraw nodes.
+// HID devices: finding them and moving whole reports. On Linux these are the hidraw nodes, on
+// Windows the interfaces of the HID device class.
 #pragma once
 
 #include <cstddef>
@@ -10,25 +11,28 @@
 namespace platform {
 
 struct CHidDeviceInfo {
-    std::string strDevicePath;  // the node to open, e.g. "/dev/hidraw0"
+    std::string strDevicePath;  // the node to open, e.g. "/dev/hidraw0" or "\\?\hid#vid_..."
     uint16_t nVendor = 0;
     uint16_t nProduct = 0;
-    // System name of the USB device above the HID interface, "<bus>-<port>[.<port>...]"
-    // (e.g. "1-4.2"); empty when the HID device does not sit on USB.
+    // System name of the USB device above the HID interface; empty when the HID device does not
+    // sit on USB. On Linux its sysfs name "<bus>-<port>[.<port>...]" (e.g. "1-4.2"); on
+    // Windows its device instance identifier, "USB\VID_0525&PID_A4AD\6&2B3C4D5E&0&3".
     std::string strUsbParentName;
 };
 
-// The folder that lists the HID nodes (default "/sys/class/hidraw") and the folder that holds
-// the device nodes themselves (default "/dev"). An empty text restores the default. Tests point
-// them at a tree of their own.
+// Linux only (Windows ignores them): the folder that lists the HID nodes (default
+// "/sys/class/hidraw") and the folder that holds the device nodes themselves (default "/dev").
+// An empty text restores the default. Tests point them at a tree of their own.
 void SetHidSysfsRoot(const std::string& strRoot);
 void SetHidDeviceRoot(const std::string& strRoot);
 
 // The HID devices present now, ordered by node number (hidraw0, hidraw1, ..., hidraw10) so that
-// repeated scans see them in the same order. Nodes whose vendor and product cannot be read are
-// left out. An unreadable folder gives an empty list.
+// repeated scans see them in the same order; on Windows in the system's enumeration order.
+// Nodes whose vendor and product cannot be read are left out. An unreadable folder gives an
+// empty list.
 std::vector<CHidDeviceInfo> EnumerateHidDevices();
 
+// A descriptor; on Windows a C runtime descriptor that owns the device handle.
 using HidHandle = int;
 inline constexpr HidHandle kInvalidHidHandle = -1;
 

@@ -1,7 +1,8 @@
 // The programs installed on the workstation as the system's uninstall list names them, and
-// starting one of them. On this backend the installed programs are Windows programs in the Wine
-// prefix ($WINEPREFIX, else ~/.wine): the list is read from the prefix's machine registry file
-// and the programs are started through `wine`.
+// starting one of them. On Windows the list is the machine registry's and the programs start
+// directly. On Linux the installed programs are Windows programs in the Wine prefix
+// ($WINEPREFIX, else ~/.wine): the list is read from the prefix's machine registry file and the
+// programs are started through `wine`.
 #pragma once
 
 #include <string>
@@ -26,8 +27,9 @@ bool ListInstalledPrograms(std::vector<CInstalledProgram>* pPrograms);
 std::vector<CInstalledProgram> ParseWineUninstallEntries(std::string_view text);
 
 // Starts an installed program (a path as ListInstalledPrograms gives them) with the arguments,
-// each passed as one argument, in the working folder (empty: ours). Does not wait. False when
-// the program file is missing or could not be started.
+// each passed as one argument, in the working folder (empty: ours). Does not wait, and hands
+// the program none of our handles on Windows. False when the program file is missing or could
+// not be started.
 bool StartInstalledProgram(const std::string& strProgram, const std::vector<std::string>& args,
                            const std::string& strWorkingDir);
 

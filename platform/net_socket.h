@@ -10,7 +10,8 @@
 
 namespace platform {
 
-using SocketHandle = int;
+// A descriptor here, a SOCKET on Windows: both fit intptr_t, and both systems' invalid value is -1.
+using SocketHandle = intptr_t;
 inline constexpr SocketHandle kInvalidSocket = -1;
 
 // Connects by TCP: a non-blocking connect that may take at most nTimeoutMs, then back to

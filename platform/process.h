@@ -30,7 +30,17 @@ int RunWithInput(const CSpawnRequest& request, std::string_view input);
 // Starts the program and waits for it, collecting its standard output (at most 64 KiB).
 // Returns the exit code, or -1 when it could not be started or did not end normally.
 int RunAndCapture(const CSpawnRequest& request, std::string* output);
-// The full path of an executable file of that name in the PATH folders; empty when none.
+// The full path of an executable file of that name in the PATH folders; empty when none. On
+// Windows the name is also tried with ".exe" added.
 std::string FindProgramOnPath(const std::string& name);
+
+// Hands a file, folder or address to the system's shell, as a double click would: with the
+// verb ("open", "edit", ...; empty for the file type's default). On Windows the shell's own
+// start (ShellExecute), strParameters being the command line the program gets. Elsewhere the
+// file itself is started with strParameters as its one argument when parameters are given,
+// else xdg-open opens it; the verb is not used. Does not wait. False when it could not be
+// started.
+bool OpenWithShell(const std::string& strVerb, const std::string& strFile,
+                   const std::string& strParameters);
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -25,9 +26,10 @@ public:
     ~CSerialPort() { Close(); }
 
     // Opens an existing device exclusively (a further open by another program fails while it
-    // is open) and switches it to raw 8-bit mode. False when a step fails.
+    // is open) and switches it to raw 8-bit mode. False when a step fails. On Windows a bare
+    // port name ("COM12") is opened through the device namespace ("\\.\COM12").
     bool Open(const std::string& strDevicePath);
-    bool IsOpen() const { return m_nFd >= 0; }
+    bool IsOpen() const { return m_nHandle != kClosed; }
     void SetTimeouts(const CSerialTimeouts& timeouts) { m_timeouts = timeouts; }
     // Bytes written before the write time-out (the whole buffer when all went), -1 on an error.
     long Write(const void* pData, size_t nLength);
@@ -36,7 +38,9 @@ public:
     void Close();
 
 private:
-    int m_nFd = -1;
+    // A descriptor, or a file HANDLE on Windows; -1 (INVALID_HANDLE_VALUE there) when closed.
+    static constexpr intptr_t kClosed = -1;
+    intptr_t m_nHandle = kClosed;
     CSerialTimeouts m_timeouts;
 };
 

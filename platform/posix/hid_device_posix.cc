@@ -15,6 +15,7 @@
 
 #include "platform/file_system.h"
 #include "platform/hid_device.h"
+#include "platform/hid_device_local.h"
 #include "platform/thread_util.h"
 
 namespace platform {
@@ -25,12 +26,11 @@ const char kDefaultSysfsRoot[] = "/sys/class/hidraw";
 const char kDefaultDeviceRoot[] = "/dev";
 const std::string_view kNodePrefix = "hidraw";
 
-// Where to scan and how to open; set by tests, read by the worker thread.
+// Where to scan; set by tests, read by the worker thread.
 struct CHidSettings {
     std::mutex mutex;
     std::string strSysfsRoot = kDefaultSysfsRoot;
     std::string strDeviceRoot = kDefaultDeviceRoot;
-    HidOpenFunction fnOpen;
 };
 
 CHidSettings& Settings() {
@@ -153,15 +153,6 @@ std::vector<std::string> SortedNodeNames(const std::vector<std::string>& names) 
     return sorted;
 }
 
-HidHandle OpenDeviceNode(const std::string& strPath, bool bWrite) {
-    const int nFlags = (bWrite ? O_WRONLY : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    int fd;
-    do {
-        fd = open(strPath.c_str(), nFlags);
-    } while (fd < 0 && errno == EINTR);
-    return fd < 0 ? kInvalidHidHandle : fd;
-}
-
 // Waits for nEvents until nDeadlineMs: 1 ready (or failed: the transfer reports it),
 // 0 time-out, -1 error.
 int WaitReady(HidHandle h, short nEvents, uint64_t nDeadlineMs) {
@@ -224,18 +215,13 @@ std::vector<CHidDeviceInfo> EnumerateHidDevices() {
     return devices;
 }
 
-void SetHidOpenFunction(HidOpenFunction fn) {
-    std::lock_guard<std::mutex> lock(Settings().mutex);
-    Settings().fnOpen = std::move(fn);
-}
-
-HidHandle OpenHidDevice(const std::string& strPath, bool bWrite) {
-    HidOpenFunction fnOpen;
-    {
-        std::lock_guard<std::mutex> lock(Settings().mutex);
-        fnOpen = Settings().fnOpen;
-    }
-    return fnOpen ? fnOpen(strPath, bWrite) : OpenDeviceNode(strPath, bWrite);
+HidHandle OpenSystemHidDevice(const std::string& strPath, bool bWrite) {
+    const int nFlags = (bWrite ? O_WRONLY : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd;
+    do {
+        fd = open(strPath.c_str(), nFlags);
+    } while (fd < 0 && errno == EINTR);
+    return fd < 0 ? kInvalidHidHandle : fd;
 }
 
 void CloseHidDevice(HidHandle h) {

@@ -8,16 +8,18 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <mutex>
-#include <optional>
-
 #include "platform/net_socket.h"
+#include "platform/net_socket_local.h"
 
 namespace platform {
 namespace {
 
 thread_local int t_nLastError = 0;
+
+// The descriptor a handle holds.
+int Fd(SocketHandle s) {
+    return static_cast<int>(s);
+}
 
 bool Fail() {
     t_nLastError = errno;
@@ -46,7 +48,7 @@ bool SetBlocking(SocketHandle s, bool bBlocking) {
 
 // Waits for a non-blocking connect: true when it completed without a pending error.
 bool WaitConnected(SocketHandle s, unsigned nTimeoutMs) {
-    pollfd pfd{s, POLLOUT, 0};
+    pollfd pfd{Fd(s), POLLOUT, 0};
     if (poll(&pfd, 1, static_cast<int>(nTimeoutMs)) != 1) return Fail();
     int nError = 0;
     socklen_t nLen = sizeof(nError);
@@ -59,24 +61,9 @@ timeval ToTimeval(unsigned nMs) {
     return timeval{static_cast<time_t>(nMs / 1000), static_cast<suseconds_t>(nMs % 1000) * 1000};
 }
 
-std::vector<std::string> SplitAddressList(const std::string& text) {
-    std::vector<std::string> list;
-    std::string item;
-    for (char c : text + ",") {
-        if (c != ',' && c != ';') {
-            if (c != ' ') item += c;
-        } else if (!item.empty()) {
-            list.push_back(item);
-            item.clear();
-        }
-    }
-    return list;
-}
+}  // namespace
 
-std::mutex g_testAddressMutex;
-std::optional<std::vector<std::string>> g_testAddresses;
-
-std::vector<std::string> SystemAddresses() {
+std::vector<std::string> SystemIpv4Addresses() {
     std::vector<std::string> list;
     ifaddrs* pList = nullptr;
     if (getifaddrs(&pList) != 0) return list;
@@ -90,8 +77,6 @@ std::vector<std::string> SystemAddresses() {
     freeifaddrs(pList);
     return list;
 }
-
-}  // namespace
 
 namespace {
 
@@ -161,7 +146,7 @@ long SocketReceive(SocketHandle s, void* pBuffer, size_t nLength) {
 }
 
 int WaitReadable(SocketHandle s, unsigned nTimeoutMs) {
-    pollfd pfd{s, POLLIN, 0};
+    pollfd pfd{Fd(s), POLLIN, 0};
     const int n = poll(&pfd, 1, static_cast<int>(nTimeoutMs));
     if (n < 0) Fail();
     return n < 0 ? -1 : (n > 0 ? 1 : 0);
@@ -224,7 +209,7 @@ int WaitSocketPair(CSocketWait* pFirst, CSocketWait* pSecond, unsigned nTimeoutM
     pollfd pfds[2];
     for (int i = 0; i < 2; ++i) {
         const unsigned nWant = waits[i]->nWant;
-        pfds[i] = pollfd{waits[i]->s,
+        pfds[i] = pollfd{Fd(waits[i]->s),
                          static_cast<short>(((nWant & kSocketReadable) ? POLLIN : 0) |
                                             ((nWant & kSocketWritable) ? POLLOUT : 0)),
                          0};
@@ -312,7 +297,7 @@ SocketHandle BindUdpSocket(const std::string& strAddress, uint16_t nPort) {
 }
 
 int WaitWritable(SocketHandle s, unsigned nTimeoutMs) {
-    pollfd pfd{s, POLLOUT, 0};
+    pollfd pfd{Fd(s), POLLOUT, 0};
     const int n = poll(&pfd, 1, static_cast<int>(nTimeoutMs));
     if (n < 0) Fail();
     return n < 0 ? -1 : (n > 0 ? 1 : 0);
@@ -331,20 +316,6 @@ long ReceiveDatagramFrom(SocketHandle s, void* pBuffer, size_t nLength, std::str
     *pSender = AddressText(from.sin_addr);
     *pnSenderPort = ntohs(from.sin_port);
     return static_cast<long>(n);
-}
-
-std::vector<std::string> GetLocalIpv4Addresses() {
-    {
-        std::lock_guard<std::mutex> lock(g_testAddressMutex);
-        if (g_testAddresses) return *g_testAddresses;
-    }
-    if (const char* pEnv = std::getenv("ZELVO_LOCAL_ADDRESSES")) return SplitAddressList(pEnv);
-    return SystemAddresses();
-}
-
-void SetLocalAddressesForTesting(std::vector<std::string> addresses) {
-    std::lock_guard<std::mutex> lock(g_testAddressMutex);
-    g_testAddresses = std::move(addresses);
 }
 
 }  // namespace platform

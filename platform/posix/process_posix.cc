@@ -356,4 +356,10 @@ std::string FindProgramOnPath(const std::string& name) {
     return {};
 }
 
+bool OpenWithShell(const std::string& /*strVerb*/, const std::string& strFile,
+                   const std::string& strParameters) {
+    if (!strParameters.empty()) return SpawnDetached({strFile, {strParameters}, {}, {}});
+    return SpawnDetached({"xdg-open", {strFile}, {}, {}});
+}
+
 }  // namespace platform

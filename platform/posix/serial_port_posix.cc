@@ -62,24 +62,25 @@ bool CSerialPort::Open(const std::string& strDevicePath) {
         close(nFd);
         return false;
     }
-    m_nFd = nFd;
+    m_nHandle = nFd;
     return true;
 }
 
 long CSerialPort::Write(const void* pData, size_t nLength) {
-    if (m_nFd < 0) return -1;
+    if (!IsOpen()) return -1;
+    const int nFd = static_cast<int>(m_nHandle);
     const uint64_t nDeadline =
         Deadline(m_timeouts.nWriteTotalMultiplierMs, m_timeouts.nWriteTotalConstantMs, nLength);
     const char* p = static_cast<const char*>(pData);
     size_t nDone = 0;
     while (nDone < nLength) {
-        const ssize_t n = write(m_nFd, p + nDone, nLength - nDone);
+        const ssize_t n = write(nFd, p + nDone, nLength - nDone);
         if (n > 0) {
             nDone += static_cast<size_t>(n);
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR) return -1;
-        const int nWait = WaitFor(m_nFd, POLLOUT, PollWait(nDeadline, 0));
+        const int nWait = WaitFor(nFd, POLLOUT, PollWait(nDeadline, 0));
         if (nWait < 0) return -1;
         if (nWait == 0) break;
     }
@@ -87,7 +88,8 @@ long CSerialPort::Write(const void* pData, size_t nLength) {
 }
 
 long CSerialPort::Read(void* pBuffer, size_t nLength) {
-    if (m_nFd < 0) return -1;
+    if (!IsOpen()) return -1;
+    const int nFd = static_cast<int>(m_nHandle);
     const uint64_t nDeadline =
         Deadline(m_timeouts.nReadTotalMultiplierMs, m_timeouts.nReadTotalConstantMs, nLength);
     char* p = static_cast<char*>(pBuffer);
@@ -95,10 +97,10 @@ long CSerialPort::Read(void* pBuffer, size_t nLength) {
     while (nDone < nLength) {
         // The interval counts only once the first byte is in.
         const unsigned nInterval = nDone > 0 ? m_timeouts.nReadIntervalMs : 0;
-        const int nWait = WaitFor(m_nFd, POLLIN, PollWait(nDeadline, nInterval));
+        const int nWait = WaitFor(nFd, POLLIN, PollWait(nDeadline, nInterval));
         if (nWait < 0) return -1;
         if (nWait == 0) break;
-        const ssize_t n = read(m_nFd, p + nDone, nLength - nDone);
+        const ssize_t n = read(nFd, p + nDone, nLength - nDone);
         if (n > 0) {
             nDone += static_cast<size_t>(n);
         } else if (n == 0 || errno == EIO) {
@@ -112,10 +114,11 @@ long CSerialPort::Read(void* pBuffer, size_t nLength) {
 }
 
 void CSerialPort::Close() {
-    if (m_nFd < 0) return;
-    ioctl(m_nFd, TIOCNXCL);
-    close(m_nFd);
-    m_nFd = -1;
+    if (!IsOpen()) return;
+    const int nFd = static_cast<int>(m_nHandle);
+    ioctl(nFd, TIOCNXCL);
+    close(nFd);
+    m_nHandle = kClosed;
 }
 
 }  // namespace platform

@@ -15,8 +15,10 @@
 
 #ifdef _WIN32
 
-#include <oleauto.h>
+/* clang-format off: the system header needs windows.h first */
 #include <windows.h>
+#include <oleauto.h>
+/* clang-format on */
 
 #else
 
@@ -155,5 +157,23 @@ HRESULT SafeArrayUnaccessData(SAFEARRAY* psa);
 #endif
 
 #endif /* _WIN32 */
+
+#ifdef __cplusplus
+/* OLECHAR is a 16-bit UTF-16 unit everywhere, but its C++ type differs: wchar_t on Windows,
+ * char16_t in the layer above. C++ code converts between it and char16_t text here only. */
+static_assert(sizeof(OLECHAR) == sizeof(char16_t), "OLECHAR is one UTF-16 unit");
+
+namespace tnl {
+
+inline const OLECHAR* AsOleText(const char16_t* psz) {
+    return reinterpret_cast<const OLECHAR*>(psz);
+}
+
+inline const char16_t* AsUtf16(const OLECHAR* psz) {
+    return reinterpret_cast<const char16_t*>(psz);
+}
+
+}  // namespace tnl
+#endif /* __cplusplus */
 
 #endif /* TNL_OLEAUTO_H_ */

@@ -1,6 +1,7 @@
 // The library's one link to the tunnel service. On Windows this is the named pipe
-// "\\server\pipe\TNL_PIPE6"; here it is the Unix-domain stream socket TNL_PIPE6 in the service's
-// run folder (platform::GetTunnelRunDir). Only pipe_link_*.cc touch the OS.
+// "\\server\pipe\TNL_PIPE6" (pipe_link_win32.cc); elsewhere it is the Unix-domain stream socket
+// TNL_PIPE6 in the service's run folder, platform::GetTunnelRunDir (pipe_link_posix.cc). Only
+// pipe_link_*.cc touch the OS.
 #pragma once
 
 #include <cstddef>
@@ -33,7 +34,7 @@ class CPipeLink {
     Status Read(char* buffer, size_t nMax, size_t* pnRead);
 
   private:
-    intptr_t m_nHandle = -1;
+    intptr_t m_nHandle = -1;  // the socket, or the pipe's HANDLE; -1 while closed
     uint32_t m_ulReadSize = 0;
 };
 

@@ -7,18 +7,17 @@
 
 #include "platform/tunnel_paths.h"
 #include "tnl/pipe_link.h"
+#include "tnl/pipe_name.h"
 
 namespace tnl {
 
 namespace {
 
-constexpr const char* kPipeName = "TNL_PIPE6";
-
 // The socket path for a server name; false for another machine, which is out of reach here
 // (the service is only ever local).
 bool SocketPath(const std::string& server, std::string* path) {
     if (server != ".") return false;
-    *path = platform::GetTunnelRunDir() + "/" + kPipeName;
+    *path = platform::GetTunnelRunDir() + "/" + kServicePipeName;
     return true;
 }
 

@@ -6,16 +6,9 @@
 
 namespace tnl {
 
-namespace {
-
-// OLECHAR is a 16-bit unit on every platform (wchar_t on Windows, char16_t elsewhere).
-static_assert(sizeof(OLECHAR) == sizeof(char16_t));
-
-}  // namespace
-
 std::u16string_view BstrUnits(BSTR bstr) {
     if (bstr == nullptr) return {};
-    return std::u16string_view(reinterpret_cast<const char16_t*>(bstr), SysStringLen(bstr));
+    return std::u16string_view(AsUtf16(bstr), SysStringLen(bstr));
 }
 
 std::string BstrToUtf8(BSTR bstr) {
@@ -25,8 +18,7 @@ std::string BstrToUtf8(BSTR bstr) {
 Status SetTextVariant(std::string_view text, VARIANT* out) {
     VariantClear(out);
     std::u16string wide = platform::Utf8ToUtf16(text);
-    BSTR bstr = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(wide.data()),
-                                  static_cast<UINT>(wide.size()));
+    BSTR bstr = SysAllocStringLen(AsOleText(wide.data()), static_cast<UINT>(wide.size()));
     if (bstr == nullptr) return kOutOfMemory;
     out->vt = VT_BSTR;
     out->bstrVal = bstr;

@@ -1,19 +1,11 @@
 #include "tnl/service/fake_tunnel_service.h"
 
-#include <errno.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 
 namespace tnl_fake {
 
 namespace {
-
-using tnl_service::ReadSome;
-using tnl_service::TakeMessage;
-using tnl_service::WriteAll;
 
 constexpr size_t kSplitPiece = 16;
 constexpr auto kSplitPause = std::chrono::milliseconds(2);
@@ -42,53 +34,44 @@ CFakeTunnelService::~CFakeTunnelService() {
 }
 
 std::string CFakeTunnelService::SocketPath(const std::string& runDir) {
-    return tnl_service::SocketPath(runDir);
+    return ServiceAddress(runDir);
 }
 
 bool CFakeTunnelService::Start() {
-    int nSocket = tnl_service::ListenLocalSocket(SocketPath(m_strRunDir));
-    if (nSocket < 0) return false;
-    m_nListenSocket = nSocket;
+    m_pListener = ListenForClients(m_strRunDir);
+    if (m_pListener == nullptr) return false;
     m_bStopping = false;
     m_acceptThread = std::thread(&CFakeTunnelService::AcceptLoop, this);
     return true;
 }
 
 void CFakeTunnelService::Stop() {
-    if (m_nListenSocket < 0) return;
+    if (m_pListener == nullptr) return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bStopping = true;
-        for (int nSocket : m_clientSockets) shutdown(nSocket, SHUT_RDWR);
+        for (IServiceClient* client : m_clients) client->Interrupt();
     }
     m_changed.notify_all();
-    shutdown(m_nListenSocket, SHUT_RDWR);
+    m_pListener->Interrupt();
     m_acceptThread.join();
     for (std::thread& thread : m_clientThreads) thread.join();
     m_clientThreads.clear();
-    close(m_nListenSocket);
-    m_nListenSocket = -1;
-    unlink(SocketPath(m_strRunDir).c_str());
+    m_pListener.reset();
 }
 
 void CFakeTunnelService::AcceptLoop() {
     for (;;) {
-        int nClient = accept4(m_nListenSocket, nullptr, nullptr, SOCK_CLOEXEC);
-        if (nClient < 0 && errno == EINTR) continue;
+        std::unique_ptr<IServiceClient> client = m_pListener->Accept();
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (nClient < 0 || m_bStopping) {
-            if (nClient >= 0) close(nClient);
-            return;
-        }
-        m_clientSockets.push_back(nClient);
-        m_clientThreads.emplace_back(&CFakeTunnelService::ServeClient, this, nClient);
+        if (client == nullptr || m_bStopping) return;
+        m_clients.push_back(client.get());
+        m_clientThreads.emplace_back(&CFakeTunnelService::ServeClient, this, std::move(client));
     }
 }
 
-bool CFakeTunnelService::ReadRequest(int nSocket, std::string* buffer, std::string* request) {
-    while (!TakeMessage(buffer, request)) {
-        if (!ReadSome(nSocket, buffer)) return false;
-    }
+bool CFakeTunnelService::ReadRequest(IServiceClient* client, std::string* request) {
+    if (!client->ReceiveRequest(request)) return false;
     std::lock_guard<std::mutex> lock(m_mutex);
     m_requests.push_back(*request);
     m_changed.notify_all();
@@ -101,25 +84,24 @@ EFault CFakeTunnelService::WaitUntilAnswering() {
     return m_bStopping ? EFault::kCloseMidReply : m_eFault;
 }
 
-bool CFakeTunnelService::WriteReply(int nSocket, const std::string& reply, EFault fault) {
+bool CFakeTunnelService::WriteReply(IServiceClient* client, const std::string& reply,
+                                    EFault fault) {
+    std::string_view bytes = reply;
     if (fault == EFault::kCloseMidReply) {
-        WriteAll(nSocket, reply.data(), reply.size() / 2);
+        client->Send(bytes.substr(0, bytes.size() / 2));
         return false;
     }
-    if (fault != EFault::kSplitReply) return WriteAll(nSocket, reply.data(), reply.size());
-    for (size_t nOffset = 0; nOffset < reply.size(); nOffset += kSplitPiece) {
+    if (fault != EFault::kSplitReply) return client->Send(bytes);
+    for (size_t nOffset = 0; nOffset < bytes.size(); nOffset += kSplitPiece) {
         if (nOffset > 0) std::this_thread::sleep_for(kSplitPause);
-        if (!WriteAll(nSocket, reply.data() + nOffset,
-                      std::min(kSplitPiece, reply.size() - nOffset))) {
-            return false;
-        }
+        if (!client->Send(bytes.substr(nOffset, kSplitPiece))) return false;
     }
     return true;
 }
 
-void CFakeTunnelService::ServeClient(int nSocket) {
-    std::string strBuffer, strRequest;
-    while (ReadRequest(nSocket, &strBuffer, &strRequest)) {
+void CFakeTunnelService::ServeClient(std::unique_ptr<IServiceClient> client) {
+    std::string strRequest;
+    while (ReadRequest(client.get(), &strRequest)) {
         EFault eFault = WaitUntilAnswering();
         std::string strReply;
         {
@@ -132,11 +114,11 @@ void CFakeTunnelService::ServeClient(int nSocket) {
                 strReply = m_store.Handle(strRequest);
             }
         }
-        if (!WriteReply(nSocket, strReply, eFault)) break;
+        if (!WriteReply(client.get(), strReply, eFault)) break;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_clientSockets.erase(std::find(m_clientSockets.begin(), m_clientSockets.end(), nSocket));
-    close(nSocket);
+    // Out of Stop's reach before its link closes, as the client goes.
+    m_clients.erase(std::find(m_clients.begin(), m_clients.end(), client.get()));
 }
 
 void CFakeTunnelService::SetFault(EFault fault) {

@@ -1,6 +1,7 @@
-// A stand-in for the tunnel service: listens on the Unix-domain socket TNL_PIPE6 in a run
-// directory, answers the library's requests from a CTunnelStore, records every request text, and
-// can be told to misbehave. Used by the tests in-process and by `tnl_service run FAULT`.
+// A stand-in for the tunnel service: listens at the address of a run directory (the socket
+// TNL_PIPE6 in it, or on Windows a pipe named after it; fake_service_listener.h), answers the
+// library's requests from a CTunnelStore, records every request text, and can be told to
+// misbehave. Used by the tests in-process and by `tnl_service run FAULT`.
 #pragma once
 
 #include <condition_variable>
@@ -9,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "tnl/service/service_socket.h"
+#include "tnl/service/fake_service_listener.h"
 #include "tnl/service/tunnel_store.h"
 
 namespace tnl_fake {
@@ -33,11 +34,12 @@ class CFakeTunnelService {
     CFakeTunnelService& operator=(const CFakeTunnelService&) = delete;
     ~CFakeTunnelService();
 
-    // Listens on SocketPath(runDir), replacing a stale socket file. False when it cannot.
+    // Listens at SocketPath(runDir), replacing a stale socket file. False when it cannot.
     bool Start();
-    // Closes every connection, stops listening and removes the socket file.
+    // Closes every connection and stops listening; the address is gone afterwards.
     void Stop();
 
+    // The listening address: the socket's path, or the pipe's on Windows.
     static std::string SocketPath(const std::string& runDir);
 
     void SetFault(EFault fault);
@@ -54,19 +56,19 @@ class CFakeTunnelService {
 
   private:
     void AcceptLoop();
-    void ServeClient(int nSocket);
-    // Takes one request from the client's bytes; false when the client went away.
-    bool ReadRequest(int nSocket, std::string* buffer, std::string* request);
+    void ServeClient(std::unique_ptr<IServiceClient> client);
+    // Takes the client's next request and records it; false when the client went away.
+    bool ReadRequest(IServiceClient* client, std::string* request);
     // Writes the reply as the current fault says; false when the connection must end.
-    bool WriteReply(int nSocket, const std::string& reply, EFault fault);
+    bool WriteReply(IServiceClient* client, const std::string& reply, EFault fault);
     // Waits while requests are to be held; returns the fault to answer with.
     EFault WaitUntilAnswering();
 
     std::string m_strRunDir;
-    int m_nListenSocket = -1;
+    std::unique_ptr<IServiceListener> m_pListener;
     std::thread m_acceptThread;
     std::vector<std::thread> m_clientThreads;
-    std::vector<int> m_clientSockets;
+    std::vector<IServiceClient*> m_clients;  // the clients being served, owned by their threads
 
     mutable std::mutex m_mutex;  // guards everything below and the store
     mutable std::condition_variable m_changed;
@@ -76,7 +78,5 @@ class CFakeTunnelService {
     std::vector<std::string> m_requests;
     tnl_service::CTunnelStore m_store;
 };
-
-using tnl_service::SendServiceRequest;
 
 }  // namespace tnl_fake

@@ -8,7 +8,7 @@
 namespace {
 
 TEST(TnlOleAutoTest, BstrHasLengthPrefixAndTerminator) {
-    BSTR bstr = SysAllocStringLen(u"a\0b", 3);
+    BSTR bstr = SysAllocStringLen(tnl::AsOleText(u"a\0b"), 3);
     ASSERT_NE(bstr, nullptr);
     uint32_t ulPrefix = 0;
     std::memcpy(&ulPrefix, reinterpret_cast<char*>(bstr) - 4, 4);
@@ -21,7 +21,7 @@ TEST(TnlOleAutoTest, BstrHasLengthPrefixAndTerminator) {
     EXPECT_EQ(SysAllocString(nullptr), nullptr);
     EXPECT_EQ(SysStringLen(nullptr), 0u);
     SysFreeString(nullptr);
-    BSTR bstrText = SysAllocString(u"text");
+    BSTR bstrText = SysAllocString(tnl::AsOleText(u"text"));
     EXPECT_EQ(SysStringLen(bstrText), 4u);
     SysFreeString(bstrText);
 }
@@ -39,7 +39,7 @@ TEST(TnlOleAutoTest, ClearFreesNestedArraysAndCopyIsDeep) {
     VARIANT text;
     VariantInit(&text);
     text.vt = VT_BSTR;
-    text.bstrVal = SysAllocString(u"host");
+    text.bstrVal = SysAllocString(tnl::AsOleText(u"host"));
     LONG nIndex = 0;
     ASSERT_EQ(SafeArrayPutElement(inner.parray, &nIndex, &text), S_OK);
     ASSERT_EQ(SafeArrayPutElement(outer.parray, &nIndex, &inner), S_OK);
@@ -53,7 +53,7 @@ TEST(TnlOleAutoTest, ClearFreesNestedArraysAndCopyIsDeep) {
     ASSERT_EQ(SafeArrayGetElement(copy.parray, &nIndex, &element), S_OK);
     ASSERT_EQ(element.vt, VT_ARRAY | VT_VARIANT);
     const VARIANT* pText = static_cast<const VARIANT*>(element.parray->pvData);
-    EXPECT_EQ(std::u16string(pText->bstrVal), u"host");
+    EXPECT_EQ(std::u16string(tnl::AsUtf16(pText->bstrVal)), u"host");
     VariantClear(&element);
     nIndex = 1;
     ASSERT_EQ(SafeArrayGetElement(copy.parray, &nIndex, &element), S_OK);

@@ -1,10 +1,9 @@
 // Requests on the wire and the reading of replies, against a fake service that misbehaves.
-#include <errno.h>
-
 #include <atomic>
 #include <thread>
 
 #include "tests/tnl/tnl_fixture.h"
+#include "tests/tnl/tnl_system.h"
 
 namespace tnl_test {
 namespace {
@@ -54,13 +53,13 @@ TEST_F(TnlProtocolTest, ServiceClosingMidReplyFailsTheCall) {
     ASSERT_TRUE(SetText(nId, "name", "A"));
     Service().SetFault(tnl_fake::EFault::kCloseMidReply);
     EXPECT_FALSE(api.AddConnectionService(nId));
-    EXPECT_EQ(LastError(), TNL_ERROR_NOT_FOUND) << "the half reply does not parse";
+    EXPECT_EQ(LastError(), kSystemErrors.ulClosedMidReply);
 
     // The link is broken now; the caller reconnects. The failed add left the record local.
     Service().SetFault(tnl_fake::EFault::kNone);
     CVariant list;
     EXPECT_FALSE(api.GetConnectionsList(list.Get()));
-    EXPECT_EQ(LastError(), static_cast<uint32_t>(EPIPE)) << "the write fails on the broken link";
+    EXPECT_EQ(LastError(), kSystemErrors.ulBrokenLinkWrite) << "the write fails on the broken link";
     ASSERT_TRUE(api.DisconnectService());
     ASSERT_TRUE(Connect());
     size_t nRequests = Service().RequestCount();

@@ -1,11 +1,8 @@
 #include "tests/tnl/tnl_fixture.h"
 
-#include <dlfcn.h>
-#include <stdlib.h>
-
-#include <filesystem>
-
 #include "platform/codepage.h"
+#include "platform/file_system.h"
+#include "tests/tnl/tnl_system.h"
 
 namespace tnl_test {
 
@@ -13,26 +10,22 @@ namespace {
 
 template <typename Function>
 bool Resolve(void* pHandle, const char* szName, Function* function, std::string* error) {
-    *function = reinterpret_cast<Function>(dlsym(pHandle, szName));
+    *function = reinterpret_cast<Function>(FindFunction(pHandle, szName));
     if (*function == nullptr) *error = std::string("missing ") + szName;
     return *function != nullptr;
 }
 
 BSTR MakeBstr(const std::string& text) {
     std::u16string wide = platform::Utf8ToUtf16(text);
-    return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    return SysAllocStringLen(tnl::AsOleText(wide.data()), static_cast<UINT>(wide.size()));
 }
 
 }  // namespace
 
 bool CTnlApi::Load(std::string* error) {
     Unload();
-    // RTLD_LOCAL and a final dlclose give every test its own library state.
-    pHandle = dlopen(TNL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (pHandle == nullptr) {
-        *error = dlerror();
-        return false;
-    }
+    pHandle = LoadLibraryFile(TNL_LIBRARY_PATH, error);
+    if (pHandle == nullptr) return false;
 #define TNL_RESOLVE(name) &&Resolve(pHandle, "tnl_" #name, &name, error)
     return true TNL_FUNCTIONS(TNL_RESOLVE);
 #undef TNL_RESOLVE
@@ -41,7 +34,7 @@ bool CTnlApi::Load(std::string* error) {
 void CTnlApi::Unload() {
     if (pHandle == nullptr) return;
     DisconnectService();
-    dlclose(pHandle);
+    UnloadLibraryFile(pHandle);
     pHandle = nullptr;
 }
 
@@ -79,8 +72,9 @@ void CVariant::MakeEntries(const std::vector<std::vector<std::string>>& entries,
 }
 
 std::string Utf8(BSTR bstr) {
-    return bstr == nullptr ? std::string()
-                           : platform::Utf16ToUtf8(std::u16string_view(bstr, SysStringLen(bstr)));
+    return bstr == nullptr
+               ? std::string()
+               : platform::Utf16ToUtf8(std::u16string_view(tnl::AsUtf16(bstr), SysStringLen(bstr)));
 }
 
 std::vector<int> Ids(const VARIANT& list) {
@@ -112,10 +106,9 @@ std::vector<std::vector<std::string>> Entries(const VARIANT& value) {
 }
 
 void TnlTest::SetUp() {
-    char szTemplate[] = "/tmp/tnl_testXXXXXX";
-    ASSERT_NE(mkdtemp(szTemplate), nullptr);
-    m_strRunDir = szTemplate;
-    setenv("TNL_RUN_DIR", m_strRunDir.c_str(), 1);
+    m_strRunDir = platform::MakeTempDirectory("tnl_test");
+    ASSERT_FALSE(m_strRunDir.empty());
+    SetRunDirVariable(m_strRunDir);
     m_pService = std::make_unique<tnl_fake::CFakeTunnelService>(m_strRunDir);
     ASSERT_TRUE(m_pService->Start());
     std::string strError;
@@ -125,8 +118,7 @@ void TnlTest::SetUp() {
 void TnlTest::TearDown() {
     api.Unload();
     if (m_pService) m_pService->Stop();
-    std::error_code error;
-    std::filesystem::remove_all(m_strRunDir, error);
+    platform::RemoveDirectoryTree(m_strRunDir);
 }
 
 bool TnlTest::Connect() {

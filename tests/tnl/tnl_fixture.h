@@ -1,5 +1,6 @@
 // Test fixture for the tunnel library: a fake tunnel service in a temporary run directory, and a
-// fresh copy of libtnl.so loaded for each test (so ids start at 0), called through its C header.
+// fresh copy of the library (libtnl.so, tnl.dll) loaded for each test (so ids start at 0), called
+// through its C header.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tnl/tnl.h"
 #include "tnl/service/fake_tunnel_service.h"
+#include "tnl/tnl.h"
 
 namespace tnl_test {
 
@@ -28,7 +29,7 @@ namespace tnl_test {
     X(ApplyConnection)      \
     X(UpdateConnectionStatus)
 
-// The library's exported functions, resolved from one dlopen of libtnl.so.
+// The library's exported functions, resolved from one load of the library.
 struct CTnlApi {
 #define TNL_MEMBER(name) decltype(&tnl_##name) name = nullptr;
     TNL_FUNCTIONS(TNL_MEMBER)

@@ -3,7 +3,6 @@
 // the page and the folder picker.
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <unistd.h>
 
 #include <future>
 #include <thread>
@@ -11,6 +10,7 @@
 #include "app/main_frame.h"
 #include "bridge/command_state.h"
 #include "bridge/web_host.h"
+#include "platform/file_system.h"
 #include "tests/fakes/fake_box_services.h"
 #include "tests/fakes/temp_program_dir.h"
 
@@ -26,7 +26,7 @@ protected:
         dir.WriteFile("title.ico", "ico");
         dir.WriteFile("ReleaseLog.log", "<HMISet><Hmi Help_Ch=\"Build V2.1.7\"/></HMISet>");
         dir.WriteStrings("alert_title=Notice\n");
-        EXPECT_EQ(0, symlink("../SoftLang.ini", dir.PathOf("html/escape.html").c_str()));
+        EXPECT_TRUE(platform::CreateSymbolicLink("../SoftLang.ini", dir.PathOf("html/escape.html")));
         EXPECT_TRUE(host.Start({dir.Path(), 0}));
         loopThread = std::thread([this] { loop.Run(); });
         // Until the loop runs, any thread counts as its thread: a form opened from another
@@ -319,15 +319,27 @@ TEST_F(WebHostTest, FormsNestAndStoppingTheHostClosesThem) {
     EXPECT_EQ((std::vector<std::string>{"close="}), late.actions);
 }
 
+namespace {
+
+// A path as a JSON string's text: Windows paths hold backslashes.
+std::string JsonPath(const std::string& path) {
+    std::string text;
+    for (char c : path) text += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return text;
+}
+
+}  // namespace
+
 TEST_F(WebHostTest, FolderPickerBrowsesAndAnswersAnExistingFolder) {
     const struct {
         std::string answer;
         bool bChosen;
         std::string path;
     } kCases[] = {
-        {"{\"accepted\":true,\"path\":\"" + dir.PathOf("html") + "/\"}", true, dir.PathOf("html")},
-        {"{\"accepted\":true,\"path\":\"" + dir.PathOf("nothing") + "\"}", false, ""},
-        {"{\"accepted\":false,\"path\":\"" + dir.Path() + "\"}", false, ""},
+        {"{\"accepted\":true,\"path\":\"" + JsonPath(dir.PathOf("html")) + "/\"}", true,
+         dir.PathOf("html")},
+        {"{\"accepted\":true,\"path\":\"" + JsonPath(dir.PathOf("nothing")) + "\"}", false, ""},
+        {"{\"accepted\":false,\"path\":\"" + JsonPath(dir.Path()) + "\"}", false, ""},
     };
     size_t nId = 0;
     for (const auto& c : kCases) {

@@ -24,7 +24,7 @@ std::string CTempProgramDir::PathOf(std::string_view relativePath) const {
 
 void CTempProgramDir::WriteFile(std::string_view relativePath, std::string_view content) const {
     const std::string path = PathOf(relativePath);
-    platform::CreateDirectories(path.substr(0, path.rfind('/')));
+    platform::CreateDirectories(platform::ParentDirectory(path));
     platform::WriteFileAtomic(path, content);
 }
 

@@ -1,16 +1,15 @@
 #include "support/browser_launch.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <cstdlib>
-#include <optional>
+#include <filesystem>
 #include <tuple>
 
 #include "platform/file_system.h"
 #include "platform/thread_util.h"
 #include "support/settings.h"
 #include "tests/fakes/temp_program_dir.h"
+#include "tests/fakes/test_env.h"
 
 namespace {
 
@@ -20,22 +19,12 @@ using platform::JoinPath;
 // holds only fake browser programs (shell scripts), all put back on destruction.
 class CFakeDesktop {
   public:
-    CFakeDesktop() : m_strRoot(platform::MakeTempDirectory("zelvo_desktop_")) {
-        const std::string values[] = {JoinPath(m_strRoot, "home"), JoinPath(m_strRoot, "home_data"),
-                                      m_strRoot + "/share1:" + m_strRoot + "/share2", Bin()};
-        for (int i = 0; i < 4; ++i) {
-            if (const char* szOld = std::getenv(kVariables[i])) m_old[i] = szOld;
-            setenv(kVariables[i], values[i].c_str(), 1);
-        }
+    CFakeDesktop() {
         platform::CreateDirectories(Bin());
         g_browserList.clear();
         g_strBrowserPath.clear();
     }
-    ~CFakeDesktop() {
-        for (int i = 0; i < 4; ++i)
-            m_old[i] ? setenv(kVariables[i], m_old[i]->c_str(), 1) : unsetenv(kVariables[i]);
-        platform::RemoveDirectoryTree(m_strRoot);
-    }
+    ~CFakeDesktop() { platform::RemoveDirectoryTree(m_strRoot); }
 
     std::string Bin() const { return JoinPath(m_strRoot, "bin"); }
     std::string SavedSettings() const { return m_programDir.ReadFile("SoftLang.ini"); }
@@ -48,7 +37,8 @@ class CFakeDesktop {
             "{ for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; echo end; } > " + m_strRoot +
             "/args";
         platform::WriteFileAtomic(path, "#!/bin/sh\n" + (body.empty() ? recorder : body) + "\n");
-        chmod(path.c_str(), 0755);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_exec,
+                                     std::filesystem::perm_options::add);
     }
     void Desktop(const std::string& folder, const std::string& file, const std::string& categories,
                  const std::string& exec) const {
@@ -69,13 +59,27 @@ class CFakeDesktop {
     }
 
   private:
-    static constexpr const char* kVariables[] = {"HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS", "PATH"};
     CTempProgramDir m_programDir;
-    std::string m_strRoot;
-    std::optional<std::string> m_old[4];
+    const std::string m_strRoot = platform::MakeTempDirectory("zelvo_desktop_");
+    const CScopedVariable m_home{"HOME", JoinPath(m_strRoot, "home")};
+    const CScopedVariable m_dataHome{"XDG_DATA_HOME", JoinPath(m_strRoot, "home_data")};
+    const CScopedVariable m_dataDirs{"XDG_DATA_DIRS",
+                                     m_strRoot + "/share1:" + m_strRoot + "/share2"};
+    const CScopedVariable m_path{"PATH", Bin()};
 };
 
-TEST(BrowserLaunchTest, EntriesAndProgramsAreListedOnceInOrder) {
+// The browsers are found through desktop entries and PATH, and the fakes are shell scripts.
+class BrowserLaunchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+#ifdef _WIN32
+        GTEST_SKIP() << "Windows lists its browsers in the registry, not in XDG desktop entries, "
+                        "and the fake browsers here are shell scripts";
+#endif
+    }
+};
+
+TEST_F(BrowserLaunchTest, EntriesAndProgramsAreListedOnceInOrder) {
     CFakeDesktop desk;
     for (const char* program : {"firefox", "chromium", "opera"}) desk.Program(program);
     desk.Desktop("home_data", "firefox.desktop", "Network;WebBrowser;", "firefox %u");
@@ -93,7 +97,7 @@ TEST(BrowserLaunchTest, EntriesAndProgramsAreListedOnceInOrder) {
                                         "Chrome=" + bin + "/chromium", "Opera=" + bin + "/opera"}));
 }
 
-TEST(BrowserLaunchTest, SettingWinsWhenInstalledElseChromeIsChosenAndSaved) {
+TEST_F(BrowserLaunchTest, SettingWinsWhenInstalledElseChromeIsChosenAndSaved) {
     const std::tuple<const char*, std::vector<std::string>, const char*, bool> cases[] = {
         {"Firefox", {"firefox", "chromium"}, "firefox", false},
         {"Opera", {"firefox", "chromium-browser"}, "chromium-browser", true},
@@ -111,7 +115,7 @@ TEST(BrowserLaunchTest, SettingWinsWhenInstalledElseChromeIsChosenAndSaved) {
     }
 }
 
-TEST(BrowserLaunchTest, WithoutSettingOrChromeTheHttpHandlerDecides) {
+TEST_F(BrowserLaunchTest, WithoutSettingOrChromeTheHttpHandlerDecides) {
     const std::pair<const char*, const char*> queries[] = {
         {"xdg-settings", "[ \"$1 $2\" = 'get default-web-browser' ] && echo firefox.desktop"},
         {"xdg-mime", "[ \"$3\" = x-scheme-handler/http ] && echo firefox.desktop"},
@@ -133,7 +137,7 @@ TEST(BrowserLaunchTest, WithoutSettingOrChromeTheHttpHandlerDecides) {
     }
 }
 
-TEST(BrowserLaunchTest, AddressReachesTheChosenProgramAsOneArgument) {
+TEST_F(BrowserLaunchTest, AddressReachesTheChosenProgramAsOneArgument) {
     const std::string address = "http://127.0.0.1:8080/a b;rm -rf ~ $(touch x)|'q'\"";
     for (const auto& [setting, program] :
          {std::pair{"Firefox", "firefox"}, std::pair{"Edge", "microsoft-edge"}}) {

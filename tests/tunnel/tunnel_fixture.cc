@@ -1,10 +1,9 @@
 #include "tests/tunnel/tunnel_fixture.h"
 
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
 
 #include "platform/file_system.h"
+#include "tests/fakes/test_env.h"
 #include "tnl/tnl.h"
 #include "tunnel/com_ports.h"
 #include "tunnel/pass_through.h"
@@ -21,18 +20,24 @@ constexpr const char* kStringKeys[] = {
 }  // namespace
 
 void VirComTest::SetUp() {
+#ifdef _WIN32
+    GTEST_SKIP() << "the virtual port is tested through a shell-script control program and a "
+                    "ports folder of tty links; Windows has the system's tunnel service and COM "
+                    "ports instead";
+#endif
     std::string strLines = "com_is_using= [used]\n";
     for (const char* szKey : kStringKeys) strLines += std::string(szKey) + "=" + szKey + "\n";
     m_dir.WriteStrings(strLines);
     m_dir.WriteFile("tnl_service",
                     "#!/bin/sh\necho \"$*\" >> calls.log\n"
                     "if [ -f \"on_$1.sh\" ]; then . \"./on_$1.sh\"; fi\n");
-    chmod(m_dir.PathOf("tnl_service").c_str(), 0755);
+    std::filesystem::permissions(m_dir.PathOf("tnl_service"), std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
     m_strRunDir = platform::MakeTempDirectory("zelvo-tnl-run");
     m_strPortsDir = platform::MakeTempDirectory("zelvo-ports");
     m_strDevicesDir = platform::MakeTempDirectory("zelvo-dev");
-    setenv("TNL_RUN_DIR", m_strRunDir.c_str(), 1);
-    setenv("ZELVO_PORTS_DIR", m_strPortsDir.c_str(), 1);
+    SetTestVariable("TNL_RUN_DIR", m_strRunDir);
+    SetTestVariable("ZELVO_PORTS_DIR", m_strPortsDir);
     SetSerialDevicesDir(m_strDevicesDir);
     SetTunnelWaitPercent(0);
     g_nPassThroughMode = 0;
@@ -40,6 +45,7 @@ void VirComTest::SetUp() {
 }
 
 void VirComTest::TearDown() {
+    if (!m_pService) return;  // skipped
     tnl_DisconnectService();
     m_pService.reset();
     SetSerialDevicesDir("");
@@ -66,7 +72,7 @@ void VirComTest::RemoveControlProgram() const {
 }
 
 void VirComTest::LinkPort(const std::string& strEntry, const std::string& strTarget) const {
-    ASSERT_EQ(symlink(strTarget.c_str(), platform::JoinPath(m_strPortsDir, strEntry).c_str()), 0);
+    ASSERT_TRUE(platform::CreateSymbolicLink(strTarget, platform::JoinPath(m_strPortsDir, strEntry)));
 }
 
 void VirComTest::OnControlCommand(const std::string& strCommand,

@@ -2,6 +2,7 @@
 // a control program that records its arguments, a run folder for the fake tunnel service, a
 // ports folder and an empty devices folder.
 // The control program sees the ports folder as $ZELVO_PORTS_DIR. Waits are cut to nothing.
+// These are Linux's: on Windows every test of the fixture is skipped.
 #pragma once
 
 #include <gtest/gtest.h>

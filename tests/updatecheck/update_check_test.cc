@@ -1,7 +1,8 @@
 #include "updatecheck/update_check.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "platform/file_system.h"
 #include "platform/thread_util.h"
@@ -92,7 +93,7 @@ TEST_F(UpdateCheckTest, ANamedServersAddressesAreTriedUntilOneAnswers) {
     EXPECT_EQ(resolver.Queries(), 3);
 }
 
-TEST_F(UpdateCheckTest, TheOfferShowsBothVersionsAndOpensThePageOnYes) {
+TEST_F(UpdateCheckTest, TheOfferShowsBothVersionsAndYesNeedsAChosenBrowser) {
     dir.WriteFile("ReleaseLog.log", "<HMISet><Hmi Help_Ch=\"Manager V1.2.3\"/></HMISet>");
     dialogs.bMessageAnswer = false;
     {
@@ -111,10 +112,17 @@ TEST_F(UpdateCheckTest, TheOfferShowsBothVersionsAndOpensThePageOnYes) {
 
     dialogs.bMessageAnswer = true;
     EXPECT_EQ(ShowUpdateOffer(dialogs, "V1", "V2"), 0);  // no browser chosen
+}
+
+TEST_F(UpdateCheckTest, YesOpensThePageInTheChosenBrowser) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the chosen browser is a shell script here";
+#endif
     g_strBrowserPath = dir.PathOf("browser");
     dir.WriteFile("browser", "#!/bin/sh\necho \"$1\" > " + dir.PathOf("opened.tmp") + "\nmv " +
                                  dir.PathOf("opened.tmp") + " " + dir.PathOf("opened") + "\n");
-    chmod(g_strBrowserPath.c_str(), 0755);
+    std::filesystem::permissions(g_strBrowserPath, std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
     g_appSettings.strReqUrl = "http://127.0.0.1/download";
     EXPECT_EQ(ShowUpdateOffer(dialogs, "V1", "V2"), 1);
     for (int i = 0; i < 500 && !dir.Exists("opened"); ++i) platform::SleepMs(10);

@@ -87,4 +87,16 @@ long ReceiveDatagramFrom(SocketHandle s, void* pBuffer, size_t nLength, std::str
 std::vector<std::string> GetLocalIpv4Addresses();
 void SetLocalAddressesForTesting(std::vector<std::string> addresses);
 
+// Address reuse on a socket, switched on or off after it was made. A bound socket without it
+// keeps other sockets that ask for reuse off its address (a test server reserves its address so);
+// a connection with it does not keep the address from a later bind while it lingers after the
+// close. False when the call fails.
+bool SetSocketAddressReuse(SocketHandle s, bool bOn);
+// A listening socket stops taking connections (they are refused) and keeps its address until
+// ListenAgain. Windows cannot do that: there the socket goes on listening, and the caller closes
+// what it accepts meanwhile.
+void StopListening(SocketHandle s);
+// Listening again after StopListening; false when it fails.
+bool ListenAgain(SocketHandle s, int nBacklog);
+
 }  // namespace platform

@@ -318,4 +318,18 @@ long ReceiveDatagramFrom(SocketHandle s, void* pBuffer, size_t nLength, std::str
     return static_cast<long>(n);
 }
 
+bool SetSocketAddressReuse(SocketHandle s, bool bOn) {
+    const int nOn = bOn ? 1 : 0;
+    return setsockopt(Fd(s), SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof(nOn)) == 0 || Fail();
+}
+
+// A listening socket that is shut down here stops listening but stays bound.
+void StopListening(SocketHandle s) {
+    if (s != kInvalidSocket) shutdown(Fd(s), SHUT_RDWR);
+}
+
+bool ListenAgain(SocketHandle s, int nBacklog) {
+    return listen(Fd(s), nBacklog) == 0 || Fail();
+}
+
 }  // namespace platform

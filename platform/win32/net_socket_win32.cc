@@ -389,4 +389,17 @@ std::vector<std::string> SystemIpv4Addresses() {
     return list;
 }
 
+bool SetSocketAddressReuse(SocketHandle s, bool bOn) {
+    return SetIntOption(s, SO_REUSEADDR, bOn ? 1 : 0) || Fail();
+}
+
+// Winsock has no way to stop a socket listening while it stays bound (a shutdown of a listening
+// socket fails), so it goes on listening.
+void StopListening(SocketHandle) {}
+
+// Listening again on a socket that listens already is allowed and changes nothing.
+bool ListenAgain(SocketHandle s, int nBacklog) {
+    return listen(Sock(s), nBacklog) == 0 || Fail();
+}
+
 }  // namespace platform

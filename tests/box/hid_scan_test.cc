@@ -1,14 +1,13 @@
 #include "box/hid_scan.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "tests/fakes/fake_hid_tree.h"
+#include "tools/box_sim/sim_usb_pair.h"
 
 namespace {
 
@@ -26,6 +25,7 @@ TEST(UsbLocationText, LastPortFirstThenBusAndOnlyForUsbDeviceNames) {
 }
 
 TEST(HidScanFind, FindsOnlyLocatedBoxesAndTheLastOneWins) {
+    if (!SimUsbAvailable()) GTEST_SKIP() << kSimUsbMissing;
     struct CCase {
         const char* szName;
         std::vector<CFakeNode> nodes;
@@ -55,6 +55,7 @@ TEST(HidScanFind, FindsOnlyLocatedBoxesAndTheLastOneWins) {
 }
 
 TEST(HidScanFind, DevicePathThatWouldNotFitIsRefusedNotCut) {
+    if (!SimUsbAvailable()) GTEST_SKIP() << kSimUsbMissing;
     for (size_t nLength : {HidScan::kMaxTextLength, HidScan::kMaxTextLength + 1}) {
         CFakeHidTree tree;
         tree.Add({0, kBoxOnHub, 0x0525, 0xA4AD});
@@ -67,35 +68,31 @@ TEST(HidScanFind, DevicePathThatWouldNotFitIsRefusedNotCut) {
     }
 }
 
-// A fake box: both handles are ends of one packet socket, so each report keeps its boundary.
+// A fake box: every handle the program opens is the host end of one report pair, so each report
+// keeps its boundary.
 class HidLinkTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, m_sv), 0);
-        platform::SetHidOpenFunction([this](const std::string&, bool) { return dup(m_sv[0]); });
+        if (!m_pair.IsOpen()) GTEST_SKIP() << kSimUsbMissing;
+        platform::SetHidOpenFunction(
+            [this](const std::string&, bool) { return m_pair.OpenHostHandle(); });
         g_nUsbReadTimeout = 2000;
     }
     void TearDown() override {
         m_device.Close();
         platform::SetHidOpenFunction(nullptr);
-        close(m_sv[0]);
-        if (m_sv[1] >= 0) close(m_sv[1]);
     }
     void BoxSends(const std::string& strReport) {
-        ASSERT_EQ(send(m_sv[1], strReport.data(), strReport.size(), 0), ssize_t(strReport.size()));
+        ASSERT_TRUE(m_pair.Send(SimUsbEnd::kBox, strReport));
     }
     // The next report the program wrote; empty when none is waiting.
-    std::string BoxReceives() {
-        char buffer[4096];
-        const ssize_t n = recv(m_sv[1], buffer, sizeof(buffer), MSG_DONTWAIT);
-        return n > 0 ? std::string(buffer, n) : std::string();
-    }
+    std::string BoxReceives() { return m_pair.Receive(SimUsbEnd::kBox, 0); }
     static std::string Pattern(size_t nLength, char cFirst) {
         std::string strData;
         while (strData.size() < nLength) strData += static_cast<char>(cFirst + strData.size() % 23);
         return strData;
     }
-    int m_sv[2] = {-1, -1};
+    CSimUsbPair m_pair;
     HidScan m_device;
 };
 
@@ -122,8 +119,7 @@ TEST_F(HidLinkTest, EachReadTakesOneReportInEitherFormAndDropsItsRest) {
     EXPECT_EQ(std::string(buffer, nCount), strA);
     EXPECT_TRUE(m_device.Receive(buffer, 10, &nCount));
     EXPECT_EQ(std::string(buffer, nCount), strB.substr(0, 10));
-    close(m_sv[1]);  // the box goes away after one more report
-    m_sv[1] = -1;
+    m_pair.Close(SimUsbEnd::kBox);  // the box goes away after one more report
     EXPECT_FALSE(m_device.Receive(buffer, 2048, &nCount));
     EXPECT_EQ(std::string(buffer, nCount), strC);
 }
@@ -144,7 +140,9 @@ TEST_F(HidLinkTest, EdAsSecondAndThirdByteLengthensReadsUntilTheNextWrite) {
 
 TEST_F(HidLinkTest, LinkRefusesWorkUntilBothHandlesOpen) {
     platform::SetHidOpenFunction(
-        [this](const std::string&, bool bWrite) { return bWrite ? -1 : dup(m_sv[0]); });
+        [this](const std::string&, bool bWrite) {
+            return bWrite ? platform::kInvalidHidHandle : m_pair.OpenHostHandle();
+        });
     EXPECT_FALSE(m_device.Open());
     size_t nCount = 7;
     EXPECT_FALSE(m_device.Send("abc", 3, &nCount));

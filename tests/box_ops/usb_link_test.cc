@@ -1,8 +1,6 @@
-// The box on USB: a fake hidraw tree whose box node opens to one end of a report socket pair,
-// and the simulated box serving reports on the other end.
-#include <sys/socket.h>
-#include <unistd.h>
-
+// The box on USB: a fake hidraw tree whose box node opens to the host end of a report pair, and
+// the simulated box serving reports on the other end (Linux only: see sim_usb_pair.h).
+#include <optional>
 #include <sstream>
 
 #include "app/box_cli.h"
@@ -12,35 +10,36 @@
 #include "tests/box_ops/box_ops_fixture.h"
 #include "tests/fakes/fake_hid_tree.h"
 #include "tests/fakes/recording_frontend.h"
+#include "tools/box_sim/sim_usb_pair.h"
 
 namespace {
 
 class UsbLinkTest : public ::testing::Test {
 protected:
-    UsbLinkTest() {
-        tree.Add({3, "pci0000:00/0000:00:14.0/usb1/1-4/1-4.2/1-4.2:1.0", 0x0525, 0xA4AD});
-        EXPECT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, nPair), 0);
+    void SetUp() override {
+        if (!pair.IsOpen()) GTEST_SKIP() << kSimUsbMissing;
+        tree.emplace();
+        tree->Add({3, "pci0000:00/0000:00:14.0/usb1/1-4/1-4.2/1-4.2:1.0", 0x0525, 0xA4AD});
         CSimBoxConfig config;
         config.nTcpPort = 0;
-        config.nUsbFd = nPair[1];
+        config.nUsbFd = pair.BoxEnd();
         config.nRestartMs = 0;  // a write restarts the box; the next operation must reach it
-        EXPECT_TRUE(sim.Start(config));
+        ASSERT_TRUE(sim.Start(config));
         auto lock = sim.Lock();
         sim.State().strType = "ZELVO-4G";
         sim.State().strSerial = "ZG-0042";
-        const int nHost = nPair[0];
-        platform::SetHidOpenFunction([nHost](const std::string&, bool) { return dup(nHost); });
+        platform::SetHidOpenFunction(
+            [this](const std::string&, bool) { return pair.OpenHostHandle(); });
         dir.WriteFile("SoftLang.ini", "[HMI]\noem=0\n");  // branding off: no package needed
     }
-    ~UsbLinkTest() override {
+    void TearDown() override {
         platform::SetHidOpenFunction({});
         sim.Stop();
-        close(nPair[0]);
     }
 
     CTempProgramDir dir;
-    CFakeHidTree tree;
-    int nPair[2] = {-1, -1};
+    std::optional<CFakeHidTree> tree;  // made only where the HID layer reads it
+    CSimUsbPair pair;                   // outlives the sim that serves it
     CSimBox sim;
 };
 

@@ -1,8 +1,9 @@
-// A sysfs tree of HID devices in a temp folder, made the HID scan's root while it exists.
+// A sysfs tree of HID devices in a temp folder, made the HID scan's root while it exists. Only
+// the Linux HID layer reads such a tree (SimUsbAvailable() in tools/box_sim/sim_usb_pair.h tells
+// whether this is such a system).
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -49,7 +50,7 @@ class CFakeHidTree {
         Link("../../../" + strNode, "sys/class/hidraw/" + strName);
     }
     void Link(const std::string& strTarget, const std::string& strName) {
-        ASSERT_EQ(symlink(strTarget.c_str(), Path(strName).c_str()), 0) << strName;
+        ASSERT_TRUE(platform::CreateSymbolicLink(strTarget, Path(strName))) << strName;
     }
 
   private:

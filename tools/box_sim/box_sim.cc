@@ -1,7 +1,5 @@
 #include "tools/box_sim/box_sim.h"
 
-#include <arpa/inet.h>
-
 #include "tools/box_sim/sim_core.h"
 #include "tools/box_sim/sim_discovery.h"
 #include "tools/box_sim/sim_tcp_server.h"
@@ -26,7 +24,7 @@ struct CSimBoxImpl {
         }
         if (config.nUsbFd >= 0) {
             usb = std::make_unique<CSimUsbPort>(core);
-            usb->Start(config.nUsbFd);
+            if (!usb->Start(config.nUsbFd)) return false;
         }
         return true;
     }
@@ -39,10 +37,34 @@ struct CSimBoxImpl {
     }
 };
 
+namespace {
+
+// One decimal field of a dotted address from position *pAt: 1 to 3 digits without a leading
+// zero, at most 255 (as inet_pton takes them). -1 when there is none.
+int TakeAddressField(const std::string& strAddress, size_t* pAt) {
+    const size_t nStart = *pAt;
+    int nValue = 0;
+    while (*pAt < strAddress.size() && *pAt - nStart < 3 && strAddress[*pAt] >= '0' &&
+           strAddress[*pAt] <= '9') {
+        nValue = nValue * 10 + (strAddress[(*pAt)++] - '0');
+    }
+    const size_t nDigits = *pAt - nStart;
+    if (nDigits == 0 || nValue > 255 || (nDigits > 1 && strAddress[nStart] == '0')) return -1;
+    return nValue;
+}
+
+}  // namespace
+
 bool IsLoopbackAddress(const std::string& strAddress) {
-    in_addr address;
-    if (inet_pton(AF_INET, strAddress.c_str(), &address) != 1) return false;
-    return (ntohl(address.s_addr) >> 24) == 127;
+    size_t nAt = 0;
+    int nFirst = -1;
+    for (int nField = 0; nField < 4; ++nField) {
+        if (nField > 0 && (nAt >= strAddress.size() || strAddress[nAt++] != '.')) return false;
+        const int nValue = TakeAddressField(strAddress, &nAt);
+        if (nValue < 0) return false;
+        if (nField == 0) nFirst = nValue;
+    }
+    return nAt == strAddress.size() && nFirst == 127;
 }
 
 CSimBox::CSimBox() : m_impl(std::make_unique<CSimBoxImpl>()) {}

@@ -1,7 +1,7 @@
 // A simulated box for tests: answers the box command set over TCP (port 8769), over a USB report
-// stream (one end of a SOCK_SEQPACKET socket pair standing in for the HID device) and to UDP
-// discovery datagrams, moves files with the transfer header and acknowledgements, and can be told
-// to misbehave. Everything it binds is a loopback address; Start refuses any other.
+// stream (on Linux: one end of a SOCK_SEQPACKET socket pair standing in for the HID device) and
+// to UDP discovery datagrams, moves files with the transfer header and acknowledgements, and can
+// be told to misbehave. Everything it binds is a loopback address; Start refuses any other.
 //
 // Replies: the identification texts (type, serial, "Mode=%d", host name) go out without a line
 // end, so that the program can compare them with its box type list as they are; confirmations
@@ -22,8 +22,8 @@ struct CSimBoxConfig {
     uint16_t nTcpPort = 8769;         // 0: no TCP server
     std::string strDiscoveryAddress;  // e.g. "127.0.0.255"; empty: no UDP responder
     uint16_t nDiscoveryPort = 8767;
-    // One end of a socketpair(AF_UNIX, SOCK_SEQPACKET): USB reports are served on it. The sim
-    // takes ownership when Start succeeds and closes it in Stop.
+    // The box end of a CSimUsbPair (sim_usb_pair.h): USB reports are served on it. The sim
+    // takes ownership when Start succeeds and closes it in Stop. Only Linux has the pair.
     int nUsbFd = -1;
     // After "reset\r": unreachable this long (connections refused, USB and UDP silent).
     unsigned nRestartMs = 3000;
@@ -85,7 +85,8 @@ class CSimBox {
     ~CSimBox();  // stops
 
     // False when an address is not a loopback address (127.0.0.0/8), a socket cannot be bound
-    // (e.g. address in use) or the sim already runs; nothing is left open then.
+    // (e.g. address in use), a USB end is given where the sim has no USB side, or the sim
+    // already runs; nothing is left open then.
     bool Start(const CSimBoxConfig& config);
     void Stop();
 

@@ -10,17 +10,17 @@
 // the remote end of a pass-through on the box's address and that port: the subdomain handshake
 // is accepted and every byte echoed.
 //
-// Prints "box_sim listening on A:P" when ready and serves until SIGINT or SIGTERM. Addresses
-// outside 127.0.0.0/8 are refused. Exit status 0 after a signal, 1 when a socket cannot be bound,
-// 2 for a wrong command line.
-#include <signal.h>
-
+// Prints "box_sim listening on A:P" when ready and serves until Ctrl+C or a termination request
+// (SIGINT or SIGTERM). Addresses outside 127.0.0.0/8 are refused. Exit status 0 after such a
+// request, 1 when a socket cannot be bound, 2 for a wrong command line.
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 
+#include "platform/signals.h"
 #include "tools/box_sim/box_sim.h"
 #include "tools/box_sim/sim_pass_server.h"
 
@@ -28,6 +28,22 @@ namespace {
 
 constexpr int kExitBindFailed = 1;
 constexpr int kExitUsage = 2;
+
+// Set by the termination request; main waits for it.
+std::mutex g_stopMutex;
+std::condition_variable g_stopRequested;
+bool g_bStop = false;
+
+void RequestStop() {
+    std::lock_guard<std::mutex> lock(g_stopMutex);
+    g_bStop = true;
+    g_stopRequested.notify_all();
+}
+
+void WaitForStop() {
+    std::unique_lock<std::mutex> lock(g_stopMutex);
+    g_stopRequested.wait(lock, [] { return g_bStop; });
+}
 
 struct COptions {
     CSimBoxConfig config;
@@ -120,11 +136,7 @@ int main(int argc, char** argv) {
     if (!ParseArguments(argc, argv, &options)) return kExitUsage;
     if (!AddressesAreAllowed(options.config)) return kExitUsage;
 
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);  // before the sim's threads start
+    platform::HandleTerminationRequests(RequestStop);  // before the sim's threads start
 
     CSimBox box;
     {
@@ -148,8 +160,7 @@ int main(int argc, char** argv) {
     printf("box_sim listening on %s:%u\n", options.config.strAddress.c_str(),
            static_cast<unsigned>(options.config.nTcpPort));
     fflush(stdout);
-    int nSignal = 0;
-    sigwait(&signals, &nSignal);
+    WaitForStop();
     box.Stop();
     return 0;
 }

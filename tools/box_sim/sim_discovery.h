@@ -4,11 +4,11 @@
 // from the box's address to the sender's address and port.
 #pragma once
 
-#include <netinet/in.h>
-
+#include <cstdint>
 #include <string>
 #include <thread>
 
+#include "platform/net_socket.h"
 #include "tools/box_sim/sim_core.h"
 
 class CSimDiscovery {
@@ -25,10 +25,10 @@ class CSimDiscovery {
 
   private:
     void Run();
-    void Answer(const std::string& datagram, const sockaddr_in& sender);
+    void Answer(const std::string& datagram, const std::string& strSender, uint16_t nSenderPort);
 
     CSimBoxCore& m_core;
-    int m_nListenSocket = -1;
-    int m_nAnswerSocket = -1;
+    platform::SocketHandle m_listen = platform::kInvalidSocket;
+    platform::SocketHandle m_answer = platform::kInvalidSocket;
     std::thread m_thread;
 };

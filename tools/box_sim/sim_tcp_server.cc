@@ -1,9 +1,5 @@
 #include "tools/box_sim/sim_tcp_server.h"
 
-#include <errno.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -21,16 +17,16 @@ constexpr int kBacklog = 16;
 // A TCP connection as a stream of command lines and transfer bytes.
 class CSimTcpChannel : public CSimChannel {
   public:
-    CSimTcpChannel(CSimBoxCore& core, int nSocket) : m_core(core), m_nSocket(nSocket) {}
+    CSimTcpChannel(CSimBoxCore& core, platform::SocketHandle s) : m_core(core), m_socket(s) {}
 
     bool ReadCommand(std::string* line) override;
     bool ReadData(size_t n, std::string* data, unsigned nIdleMs) override;
     bool SendMessage(const std::string& message) override {
-        return m_bOpen && SendSimBytes(m_core, m_nSocket, message.data(), message.size());
+        return m_bOpen && SendSimBytes(m_core, m_socket, message.data(), message.size());
     }
     void Disconnect() override {
         m_bOpen = false;
-        shutdown(m_nSocket, SHUT_RDWR);
+        platform::ShutdownSocket(m_socket);
     }
     bool IsOpen() const override { return m_bOpen; }
 
@@ -42,7 +38,7 @@ class CSimTcpChannel : public CSimChannel {
     void DropLateLineFeed();
 
     CSimBoxCore& m_core;
-    int m_nSocket;
+    platform::SocketHandle m_socket;
     bool m_bOpen = true;
     bool m_bAfterBareCr = false;
     std::string m_strBuffer;
@@ -53,11 +49,13 @@ bool CSimTcpChannel::Fill(unsigned nIdleMs, size_t nWant) {
     for (unsigned nWaited = 0; m_bOpen; nWaited += kSimPollMs) {
         if (m_core.bStopping || m_core.IsRestarting()) break;
         if (nIdleMs != 0 && nWaited >= nIdleMs) return false;
-        int nReady = WaitSimReadable(m_nSocket, kSimPollMs);
+        const int nReady = platform::WaitReadable(m_socket, kSimPollMs);
         if (nReady == 0) continue;
         // Large reads keep up with a file transfer; a command arrives in one read anyway.
-        ssize_t nRead = nReady < 0 ? -1 : recv(m_nSocket, m_chunk.data(), std::min(nWant, m_chunk.size()), 0);
-        if (nRead < 0 && errno == EINTR) continue;
+        const long nRead =
+            nReady < 0 ? -1
+                       : platform::SocketReceive(m_socket, m_chunk.data(),
+                                                 std::min(nWant, m_chunk.size()));
         if (nRead <= 0) break;
         m_core.RecordBytes(m_chunk.data(), static_cast<size_t>(nRead));
         m_strBuffer.append(m_chunk.data(), static_cast<size_t>(nRead));
@@ -119,15 +117,11 @@ bool CSimTcpChannel::ReadData(size_t n, std::string* data, unsigned nIdleMs) {
 }  // namespace
 
 bool CSimTcpServer::Start() {
-    m_nListenSocket = BindSimSocket(SOCK_STREAM, m_core.config.strAddress, m_core.config.nTcpPort);
-    if (m_nListenSocket < 0 || listen(m_nListenSocket, kBacklog) != 0) {
-        CloseListener();
-        return false;
-    }
+    m_listen = platform::ListenTcp(m_core.config.strAddress, m_core.config.nTcpPort, kBacklog);
+    if (m_listen == platform::kInvalidSocket) return false;
     // The socket stays bound through restarts; without the reuse flag no other sim can take the
     // address while this one does not listen.
-    SetReuseAddress(m_nListenSocket, false);
-    m_bListening = true;
+    platform::SetSocketAddressReuse(m_listen, false);
     m_acceptThread = std::thread(&CSimTcpServer::AcceptLoop, this);
     return true;
 }
@@ -138,23 +132,23 @@ void CSimTcpServer::Stop() {
 }
 
 void CSimTcpServer::CloseListener() {
-    if (m_nListenSocket >= 0) close(m_nListenSocket);
-    m_nListenSocket = -1;
+    platform::CloseSocket(m_listen);
+    m_listen = platform::kInvalidSocket;
 }
 
-// For the restart window the listener stops listening (connections are refused) and every
-// connection ends; afterwards the same socket listens again.
+// For the restart window the listener stops listening and every connection ends; afterwards the
+// same socket listens again.
 void CSimTcpServer::FollowRestart() {
-    bool bRestarting = m_core.IsRestarting();
-    if (bRestarting && m_bListening) {
-        shutdown(m_nListenSocket, SHUT_RDWR);
-        m_bListening = false;
+    const bool bRestarting = m_core.IsRestarting();
+    if (bRestarting && !m_bPaused) {
+        platform::StopListening(m_listen);
+        m_bPaused = true;
         ShutdownConnections();
-    } else if (!bRestarting && !m_bListening) {
+    } else if (!bRestarting && m_bPaused) {
         // Listening again checks the port against this socket's own (closing) connections.
-        SetReuseAddress(m_nListenSocket, true);
-        m_bListening = listen(m_nListenSocket, kBacklog) == 0;
-        SetReuseAddress(m_nListenSocket, false);
+        platform::SetSocketAddressReuse(m_listen, true);
+        m_bPaused = !platform::ListenAgain(m_listen, kBacklog);
+        platform::SetSocketAddressReuse(m_listen, false);
     }
 }
 
@@ -162,10 +156,14 @@ void CSimTcpServer::AcceptLoop() {
     while (!m_core.bStopping) {
         Reap(false);
         FollowRestart();
-        if (!m_bListening) {
-            m_core.SleepFor(kSimPollMs);
-        } else if (WaitSimReadable(m_nListenSocket, kSimPollMs) > 0) {
-            AcceptOne();
+        const int nReady = platform::WaitReadable(m_listen, kSimPollMs);
+        if (nReady == 0) continue;
+        const platform::SocketHandle s =
+            nReady > 0 ? platform::AcceptConnection(m_listen) : platform::kInvalidSocket;
+        if (s != platform::kInvalidSocket) {
+            TakeConnection(s);
+        } else {
+            m_core.SleepFor(kSimPollMs);  // a stopped listener reports itself readable
         }
     }
     ShutdownConnections();
@@ -174,20 +172,22 @@ void CSimTcpServer::AcceptLoop() {
 
 // Connections carry the reuse flag, so that their TIME_WAIT does not keep a later sim from
 // binding the address.
-void CSimTcpServer::AcceptOne() {
-    int nClient = accept4(m_nListenSocket, nullptr, nullptr, SOCK_CLOEXEC);
-    if (nClient < 0) return;
-    SetReuseAddress(nClient, true);
+void CSimTcpServer::TakeConnection(platform::SocketHandle s) {
+    if (m_bPaused) {
+        platform::CloseSocket(s);
+        return;
+    }
+    platform::SetSocketAddressReuse(s, true);
     std::lock_guard<std::mutex> lock(m_connectionMutex);
     CConnection& connection = m_connections.emplace_back();
-    connection.nSocket = nClient;
+    connection.s = s;
     connection.thread = std::thread(&CSimTcpServer::Serve, this, &connection);
 }
 
 void CSimTcpServer::Serve(CConnection* pConnection) {
-    CSimTcpChannel channel(m_core, pConnection->nSocket);
+    CSimTcpChannel channel(m_core, pConnection->s);
     ServeSimChannel(m_core, channel);
-    shutdown(pConnection->nSocket, SHUT_RDWR);
+    platform::ShutdownSocket(pConnection->s);
     pConnection->bDone = true;
 }
 
@@ -203,11 +203,11 @@ void CSimTcpServer::Reap(bool bAll) {
     }
     for (CConnection& connection : finished) {
         connection.thread.join();
-        close(connection.nSocket);
+        platform::CloseSocket(connection.s);
     }
 }
 
 void CSimTcpServer::ShutdownConnections() {
     std::lock_guard<std::mutex> lock(m_connectionMutex);
-    for (CConnection& connection : m_connections) shutdown(connection.nSocket, SHUT_RDWR);
+    for (CConnection& connection : m_connections) platform::ShutdownSocket(connection.s);
 }

@@ -1,5 +1,6 @@
 // The box's command port: one accept thread and one thread per connection. While the box
-// restarts, connections are refused and open ones are ended; the address stays reserved.
+// restarts, open connections are ended and new ones refused (on Windows, where a listener cannot
+// stop listening, they are closed as soon as they are accepted); the address stays reserved.
 #pragma once
 
 #include <atomic>
@@ -7,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/net_socket.h"
 #include "tools/box_sim/sim_core.h"
 
 class CSimTcpServer {
@@ -23,7 +25,7 @@ class CSimTcpServer {
 
   private:
     struct CConnection {
-        int nSocket = -1;
+        platform::SocketHandle s = platform::kInvalidSocket;
         std::thread thread;
         std::atomic<bool> bDone{false};
     };
@@ -31,15 +33,16 @@ class CSimTcpServer {
     void CloseListener();
     void FollowRestart();
     void AcceptLoop();
-    void AcceptOne();
+    // Serves a connection the listener gave; one that comes in the restart window is closed.
+    void TakeConnection(platform::SocketHandle s);
     void Serve(CConnection* pConnection);
     // Joins and closes connections whose thread has ended (all of them when bAll).
     void Reap(bool bAll);
     void ShutdownConnections();
 
     CSimBoxCore& m_core;
-    int m_nListenSocket = -1;
-    bool m_bListening = false;
+    platform::SocketHandle m_listen = platform::kInvalidSocket;
+    bool m_bPaused = false;  // the listener was stopped for a restart
     std::thread m_acceptThread;
     std::mutex m_connectionMutex;  // guards m_connections
     std::list<CConnection> m_connections;

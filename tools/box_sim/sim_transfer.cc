@@ -1,17 +1,14 @@
 // File transfers between program and box: "Download NAME\r" sends a file to the box,
 // "Upload NAME PASSWORD\r" fetches one. Both carry the file after the 44-byte transfer header.
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <thread>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <string>
+#include <thread>
 
 #include "box/file_transfer.h"
+#include "package/md5.h"
 #include "tools/box_sim/sim_commands.h"
 
 namespace {
@@ -92,15 +89,10 @@ std::string SimPatternBytes(size_t nSize) {
 }
 
 std::string SimMd5Hex(const std::string& strData) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int nLength = 0;
-    EVP_Digest(strData.data(), strData.size(), digest, &nLength, EVP_md5(), nullptr);
+    uint8_t digest[kMd5Size];
+    Md5(strData.data(), strData.size(), digest);
     std::string strHex;
-    char szByte[3];
-    for (unsigned int i = 0; i < nLength; ++i) {
-        snprintf(szByte, sizeof(szByte), "%02x", digest[i]);
-        strHex += szByte;
-    }
+    Md5Hex(digest, &strHex);
     return strHex;
 }
 

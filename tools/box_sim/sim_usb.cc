@@ -1,6 +1,7 @@
+// The simulated USB device on Linux: the report stream is a SOCK_SEQPACKET socket pair, whose
+// ends the platform's socket calls serve like any other socket.
 #include "tools/box_sim/sim_usb.h"
 
-#include <errno.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include "tools/box_sim/sim_channel.h"
 #include "tools/box_sim/sim_exchange.h"
 #include "tools/box_sim/sim_socket.h"
+#include "tools/box_sim/sim_usb_pair.h"
 
 namespace {
 
@@ -50,11 +52,10 @@ bool CSimUsbChannel::ReadReport(std::string* payload, unsigned nIdleMs) {
     for (unsigned nWaited = 0; !m_bEnded; nWaited += kSimPollMs) {
         if (m_core.bStopping) break;
         if (nIdleMs != 0 && nWaited >= nIdleMs) return false;
-        int nReady = WaitSimReadable(m_nFd, kSimPollMs);
+        const int nReady = platform::WaitReadable(m_nFd, kSimPollMs);
         if (nReady == 0) continue;
         char report[4096];
-        ssize_t nRead = nReady < 0 ? -1 : recv(m_nFd, report, sizeof(report), 0);
-        if (nRead < 0 && errno == EINTR) continue;
+        const long nRead = nReady < 0 ? -1 : platform::SocketReceive(m_nFd, report, sizeof(report));
         if (nRead <= 0) break;
         m_core.RecordUsbReport(std::string(report, static_cast<size_t>(nRead)));
         if (m_core.IsRestarting()) continue;
@@ -122,16 +123,54 @@ bool CSimUsbChannel::SendMessage(const std::string& message) {
 
 }  // namespace
 
-void CSimUsbPort::Start(int nFd) {
-    m_nFd = nFd;
-    m_thread = std::thread([this] {
-        CSimUsbChannel channel(m_core, m_nFd);
+bool CSimUsbPort::Start(int nFd) {
+    m_thread = std::thread([this, nFd] {
+        CSimUsbChannel channel(m_core, nFd);
         ServeSimChannel(m_core, channel);
     });
+    return true;
 }
 
 void CSimUsbPort::Stop() {
     if (m_thread.joinable()) m_thread.join();
-    if (m_nFd >= 0) close(m_nFd);
-    m_nFd = -1;
+}
+
+bool SimUsbAvailable() {
+    return true;
+}
+
+CSimUsbPair::CSimUsbPair() {
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, m_nEnds) != 0) {
+        m_nEnds[0] = m_nEnds[1] = -1;
+    }
+}
+
+CSimUsbPair::~CSimUsbPair() {
+    Close(SimUsbEnd::kHost);
+    Close(SimUsbEnd::kBox);
+}
+
+platform::HidHandle CSimUsbPair::OpenHostHandle() const {
+    return IsOpen() ? dup(m_nEnds[0]) : platform::kInvalidHidHandle;
+}
+
+bool CSimUsbPair::Send(SimUsbEnd end, const std::string& report) {
+    const int nEnd = m_nEnds[static_cast<int>(end)];
+    return nEnd >= 0 && platform::SocketSend(nEnd, report.data(), report.size()) ==
+                            static_cast<long>(report.size());
+}
+
+std::string CSimUsbPair::Receive(SimUsbEnd end, unsigned nWaitMs) {
+    const int nEnd = m_nEnds[static_cast<int>(end)];
+    char report[4096];
+    const long nRead = nEnd >= 0 && platform::WaitReadable(nEnd, nWaitMs) > 0
+                           ? platform::SocketReceive(nEnd, report, sizeof(report))
+                           : 0;
+    return std::string(report, static_cast<size_t>(std::max(nRead, 0L)));
+}
+
+void CSimUsbPair::Close(SimUsbEnd end) {
+    int& nEnd = m_nEnds[static_cast<int>(end)];
+    if (nEnd >= 0) close(nEnd);
+    nEnd = -1;
 }

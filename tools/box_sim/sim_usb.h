@@ -1,6 +1,6 @@
-// The box's USB side: a thread serving the report stream on one end of a SOCK_SEQPACKET socket
-// pair. The host writes 1025-byte reports (report number 0, then 1024 payload bytes); the box
-// answers with 1024-byte reports without a report number, as hidraw delivers them, zero-padded.
+// The box's USB side: a thread serving the report stream on the box end of a CSimUsbPair. The
+// host writes 1025-byte reports (report number 0, then 1024 payload bytes); the box answers with
+// 1024-byte reports without a report number, as hidraw delivers them, zero-padded.
 #pragma once
 
 #include <thread>
@@ -14,12 +14,12 @@ class CSimUsbPort {
     CSimUsbPort& operator=(const CSimUsbPort&) = delete;
     ~CSimUsbPort() { Stop(); }
 
-    // Takes nFd over and serves it until Stop (the core's stop flag must be set first).
-    void Start(int nFd);
+    // Serves the box end nFd until Stop (the core's stop flag must be set first), which leaves it
+    // open. False where the sim has no USB side (Windows).
+    bool Start(int nFd);
     void Stop();
 
   private:
     CSimBoxCore& m_core;
-    int m_nFd = -1;
     std::thread m_thread;
 };

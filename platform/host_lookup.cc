@@ -1,6 +1,15 @@
+// Name resolution through the system's resolver. getaddrinfo is the same call on both systems;
+// Windows needs only its own headers and Winsock started first.
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "platform/win32/winsock_init.h"
+#else
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <sys/socket.h>
+#endif
 
 #include "platform/host_lookup.h"
 
@@ -10,6 +19,9 @@ namespace {
 
 // The first address of the family asked for (AF_UNSPEC: any) as text.
 bool Resolve(const std::string& strHost, int nFamily, std::string* pAddress) {
+#ifdef _WIN32
+    EnsureWinsock();
+#endif
     addrinfo hints = {};
     hints.ai_family = nFamily;
     hints.ai_socktype = SOCK_STREAM;

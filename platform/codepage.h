@@ -8,8 +8,9 @@
 namespace platform {
 
 // Sets the legacy code page (an iconv name such as "CP1252" or "GBK") used to decode 8-bit
-// text that is not valid UTF-8. The default comes from ZELVO_ANSI_CODEPAGE, else "CP1252";
-// an empty name restores it. Safe to call from any thread.
+// text that is not valid UTF-8. The default comes from ZELVO_ANSI_CODEPAGE, else "CP1252" (on
+// Windows the system's ANSI code page, "CP" and its number); an empty name restores it. Safe
+// to call from any thread.
 void SetLegacyCodePage(const std::string& name);
 std::string GetLegacyCodePage();
 
@@ -24,8 +25,9 @@ std::string AnsiToUtf8(std::string_view bytes);
 // character: of UTF-8 when the whole text is valid UTF-8, else of the legacy code page.
 std::string_view CutAnsiText(std::string_view bytes, size_t maxBytes);
 
-// UTF-8 to 8-bit text of the thread's code page. The thread's code page is UTF-8 here, so
-// this is the identity; it exists so that callers mark where the conversion happens.
+// UTF-8 to 8-bit text of the thread's code page. The program's 8-bit text is UTF-8 on every
+// system (on Windows too, whose API is called with wide text converted from UTF-8), so this is
+// the identity; it exists so that callers mark where the conversion happens.
 std::string Utf8ToAnsi(std::string_view text);
 
 // Decodes UTF-8, replacing each malformed sequence with U+FFFD.
@@ -37,7 +39,9 @@ void AppendUtf8(char32_t codePoint, std::string* out);
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
 
-// Converts between any two encodings iconv knows ("UTF-8", "UTF-16LE", "GBK", ...).
+// Converts between any two encodings iconv knows ("UTF-8", "UTF-16LE", "GBK", ...). On Windows
+// the names map to the system's code pages: UTF-8, UTF-7, UTF-16LE/BE, CPnnnn, WINDOWS-nnnn,
+// ISO-8859-n, GBK, GB2312, GB18030, BIG5, SHIFT_JIS, EUC-KR, KOI8-R and a few more.
 // Returns false when an encoding is unknown or the input cannot be converted without loss;
 // *out then holds what was converted before the failure.
 bool ConvertEncoding(std::string_view in, const std::string& from, const std::string& to,

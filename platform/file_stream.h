@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <string>
 
+// <windows.h> keeps a Win16 macro of this name, which would swallow the function below.
+#undef GetFreeSpace
+
 namespace platform {
 
 class CFileStream {
@@ -21,7 +24,7 @@ public:
     CFileStream& operator=(const CFileStream&) = delete;
 
     // Opens the file exclusively: while it is open, another open of the same file through this
-    // class fails.
+    // class fails (on Windows any other open of it fails).
     bool Open(const std::string& strPath, Mode mode);
     // Takes over a descriptor from OpenFileHandle (closing what was open before); the stream
     // closes it from now on.
@@ -59,7 +62,8 @@ private:
 
 // Opens a file without locking it, as a descriptor for CFileStream::Attach: for reading, or for
 // reading and writing, created when missing with read and write permission for the owner only
-// and never truncated. -1 when it fails (also for a folder).
+// (on Windows with the folder's inherited permissions) and never truncated. -1 when it fails
+// (also for a folder).
 int OpenFileHandle(const std::string& strPath, bool bWrite);
 
 // Bytes that an unprivileged user may still write in the folder's file system.

@@ -1,10 +1,14 @@
-// Files and directories. Paths are UTF-8; '/' separates components on this backend.
+// Files and directories. Paths are UTF-8; '/' separates components on Linux, '\' or '/' on
+// Windows.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// <windows.h> maps this name to CreateSymbolicLinkW, which would rename the function below.
+#undef CreateSymbolicLink
 
 namespace platform {
 
@@ -17,7 +21,7 @@ std::string JoinPath(std::string_view dir, std::string_view name);
 std::string ParentDirectory(std::string_view path);
 std::string_view FileNameOf(std::string_view path);
 // True when name can stand as one entry of a folder: not empty, not "." or "..", and without a
-// separator or a NUL.
+// separator or a NUL (on Windows also without any of : * ? " < > |).
 bool IsPlainFileName(std::string_view name);
 
 // Reads the whole file into *out. Returns false when it cannot be opened or read.
@@ -32,15 +36,18 @@ bool AppendFileBytes(const std::string& path, std::string_view data);
 
 // The absolute path with every link, "." and ".." resolved; false when it does not exist.
 bool ResolveRealPath(const std::string& path, std::string* out);
-// The user's home folder; empty when unknown.
+// The user's home folder ($HOME; %USERPROFILE% on Windows); empty when unknown.
 std::string GetHomeDirectory();
 bool FileExists(const std::string& path);       // a regular file
 // The text a symbolic link holds (as stored, possibly relative); false when path is no link.
+// On Windows a junction counts as a link too.
 bool ReadSymbolicLink(const std::string& path, std::string* target);
 // Makes path a symbolic link holding target (as given, possibly relative); false when path
-// exists already or the link cannot be made.
+// exists already or the link cannot be made. On Windows the user needs the right to make links
+// (developer mode or an administrator); '/' in target is stored as '\'.
 bool CreateSymbolicLink(const std::string& target, const std::string& path);
-// True when path (links followed) is a character device that exists now.
+// True when path (links followed) is a character device that exists now. On Windows a device
+// name such as "NUL" or "\\.\COM3", which is opened for a moment to ask.
 bool IsCharacterDevice(const std::string& path);
 bool DirectoryExists(const std::string& path);  // a directory
 bool GetFileSize(const std::string& path, uint64_t* size);

@@ -6,8 +6,10 @@
 
 namespace platform {
 
-// From now on SIGINT and SIGTERM call onRequest (from a helper thread) instead of ending the
-// process. Call once, before other threads start, so that they inherit the blocked mask.
+// From now on SIGINT and SIGTERM (on Windows: Ctrl+C, Ctrl+Break and the console's close,
+// log-off and shut-down events) call onRequest (from a helper thread) instead of ending the
+// process; a second request ends it. Call once, before other threads start, so that they
+// inherit the blocked mask.
 void HandleTerminationRequests(std::function<void()> onRequest);
 
 }  // namespace platform

@@ -6,16 +6,18 @@
 namespace platform {
 
 struct CSystemTimeZone {
-    std::string strIanaId;        // "Europe/Berlin"; empty when the system zone is unknown
+    std::string strIanaId;        // "Europe/Berlin"; empty when unknown (always on Windows)
     std::string strStandardName;  // Windows standard-time name, "W. Europe Standard Time"
     std::string strDaylightName;  // Windows daylight name, "W. Europe Daylight Time"
     int nBiasMinutes = 0;         // minutes west of UTC, without daylight saving
 };
 
 // The system zone ($TZ first, as the C library reads it, then /etc/localtime). A zone with no
-// Windows name keeps empty names; "UTC" when nothing is known.
+// Windows name keeps empty names; "UTC" when nothing is known. On Windows the names and the
+// bias are the system's own (GetTimeZoneInformation).
 CSystemTimeZone ReadSystemTimeZone();
-// The Windows standard-time name of an IANA zone id; empty when there is none.
+// The Windows standard-time name of an IANA zone id; empty when there is none. Always empty on
+// Windows, which names its zones itself and needs no mapping.
 std::string WindowsTimeZoneName(const std::string& strIanaId);
 
 }  // namespace platform

@@ -1,12 +1,28 @@
 #include "platform/codepage.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "tests/fakes/test_env.h"
 
 namespace platform {
 namespace {
 
+using namespace std::string_literals;
+
 const std::string kFffd = "\xEF\xBF\xBD";
+
+#ifdef _WIN32
+const std::string kSystemCodePage = "CP" + std::to_string(GetACP());
+const bool kHasGb18030 = IsValidCodePage(54936);  // Wine knows only its GBK part
+#else
+const std::string kSystemCodePage = "CP1252";
+const bool kHasGb18030 = true;
+#endif
+bool IsGb18030(const std::string& name) { return name == "GB18030"; }
 
 // Restores the legacy code page a test changed.
 class CodePageTest : public ::testing::Test {
@@ -69,13 +85,12 @@ TEST_F(CodePageTest, UndecodableLegacyBytesBecomeReplacementCharacters) {
     EXPECT_EQ(AnsiToUtf8("a\xFF"), "a" + kFffd);
 }
 
-TEST_F(CodePageTest, DefaultComesFromTheEnvironmentElseCp1252) {
-    setenv("ZELVO_ANSI_CODEPAGE", "GBK", 1);
-    SetLegacyCodePage("");
-    EXPECT_EQ(GetLegacyCodePage(), "GBK");
-    unsetenv("ZELVO_ANSI_CODEPAGE");
-    SetLegacyCodePage("");
-    EXPECT_EQ(GetLegacyCodePage(), "CP1252");
+TEST_F(CodePageTest, DefaultComesFromTheEnvironmentElseTheSystem) {
+    for (const std::string value : {"GBK", ""}) {  // empty counts as unset
+        CScopedVariable variable("ZELVO_ANSI_CODEPAGE", value);
+        SetLegacyCodePage("");
+        EXPECT_EQ(GetLegacyCodePage(), value.empty() ? kSystemCodePage : value);
+    }
 }
 
 TEST(ConvertEncoding, ConvertsBetweenNamedEncodings) {
@@ -100,16 +115,48 @@ TEST_F(CodePageTest, UndefinedCp1252BytesAreTheC1ControlsAsOnWindows) {
     EXPECT_EQ(AnsiToUtf8(bytes), text);
 }
 
+TEST(ConvertEncoding, KnowsTheCommonNamesOfEachEncoding) {
+    const struct {
+        const char *szFrom, *szTo;
+        std::string in, expected;
+    } kCases[] = {
+        {"CP936", "UTF-8", "\xD6\xD0", "\xE4\xB8\xAD"},                 // 中
+        {"gb2312", "utf-8", "\xD6\xD0", "\xE4\xB8\xAD"},
+        {"GB18030", "UTF-8", "\x81\x30\x81\x30", "\xC2\x80"},          // four bytes
+        {"UTF-8", "GB18030", "\xF0\x9F\x98\x80", "\x94\x39\xFC\x36"},  // 😀
+        {"UTF-8", "UTF-16BE", "A\xE4\xB8\xAD", "\0A\x4E\x2D"s},
+        {"UTF-16LE", "UTF-8", "\x3D\xD8\x00\xDE"s, "\xF0\x9F\x98\x80"},
+        {"ISO-8859-1", "UTF-8", "caf\xE9", "caf\xC3\xA9"},
+        {"UTF-8", "CP1251", "\xD0\x96", "\xC6"},                          // Ж
+        {"UTF-8", "UTF-7", "a\xE4\xB8\xAD", "a+Ti0-"},
+        {"BIG5", "UTF-8", "\xA4\xA4", "\xE4\xB8\xAD"},
+    };
+    for (const auto& c : kCases) {
+        if (!kHasGb18030 && (IsGb18030(c.szFrom) || IsGb18030(c.szTo))) continue;
+        std::string out;
+        EXPECT_TRUE(ConvertEncoding(c.in, c.szFrom, c.szTo, &out)) << c.szFrom << ">" << c.szTo;
+        EXPECT_EQ(out, c.expected) << c.szFrom << ">" << c.szTo;
+    }
+}
+
 TEST(ConvertEncoding, FailsOnLossAndKeepsWhatWasConverted) {
-    std::string out = "stale";
-    EXPECT_FALSE(
-        ConvertEncoding("ab\xE2\x82\xAC"
-                        "cd",
-                        "UTF-8", "ISO-8859-1", &out));
-    EXPECT_EQ(out, "ab");
-    EXPECT_FALSE(ConvertEncoding("x\xFF", "UTF-8", "UTF-16LE", &out));
-    EXPECT_EQ(out, std::string("x\0", 2));
-    EXPECT_FALSE(ConvertEncoding("x", "UTF-8", "NO-SUCH-ENCODING", &out));
+    const struct {
+        const char *szFrom, *szTo;
+        std::string in, kept;
+    } kCases[] = {
+        {"GBK", "UTF-8", "\xD6\xD0\xD6\x20", "\xE4\xB8\xAD"},      // bad second byte
+        {"GBK", "UTF-8", "\xD6\xD0\xD6", "\xE4\xB8\xAD"},           // cut off
+        {"UTF-16LE", "UTF-8", "a\0\x3D\xD8" "b\0"s, "a"},           // unpaired surrogate
+        {"UTF-16LE", "UTF-8", "a\0b"s, "a"},                        // odd length
+        {"UTF-8", "ISO-8859-1", "ab\xE2\x82\xAC" "cd", "ab"},        // no € in Latin-1
+        {"UTF-8", "UTF-16LE", "x\xFF", "x\0"s},                     // malformed UTF-8
+        {"UTF-8", "NO-SUCH-ENCODING", "x", ""},
+    };
+    for (const auto& c : kCases) {
+        std::string out = "stale";
+        EXPECT_FALSE(ConvertEncoding(c.in, c.szFrom, c.szTo, &out)) << c.szFrom << " " << c.in;
+        EXPECT_EQ(out, c.kept) << c.szFrom << " " << c.in;
+    }
 }
 
 TEST(Utf16, RoundTripsSupplementaryCharactersAsSurrogatePairs) {
@@ -162,8 +209,10 @@ TEST_F(CodePageTest, AnsiCutsFallOnWholeCharacters) {
         {"GBK", "a\xCD\xF8\xB9\xD8", 3, "a\xCD\xF8"},
         {"GBK", "\xCD\xF8", 1, ""},
         {"GBK", "ab", 5, "ab"},
+        {"GB18030", "a\x81\x30\x81\x30", 3, "a"},                       // four-byte character
     };
     for (const auto& c : kCases) {
+        if (!kHasGb18030 && IsGb18030(c.codePage)) continue;
         SetLegacyCodePage(c.codePage);
         EXPECT_EQ(CutAnsiText(c.bytes, c.nMax), c.expected) << c.codePage << " " << c.nMax;
     }

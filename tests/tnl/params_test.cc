@@ -146,7 +146,7 @@ TEST_F(TnlParamsTest, PasswordsAreStoredEncoded) {
     const char16_t kUnits[] = {0xD800, u'a', 0};
     CVariant name("security.auth.pwd"), value;
     value.Get()->vt = VT_BSTR;
-    value.Get()->bstrVal = SysAllocStringLen(kUnits, 3);
+    value.Get()->bstrVal = SysAllocStringLen(tnl::AsOleText(kUnits), 3);
     ASSERT_TRUE(api.SetParam(m_nId, name.Get(), value.Get())) << LastError();
     EXPECT_EQ(GetText(m_nId, "security.auth.pwd"), "FF9EFF");
 }

@@ -16,6 +16,8 @@ namespace {
 constexpr DWORD kPipeBufferSize = 64 * 1024;
 constexpr size_t kReadChunk = 4096;
 constexpr std::string_view kReplyEnd = "</proto>";
+// How long a client waits for a free instance before it gives up (the service is stuck then).
+constexpr DWORD kFreeInstanceWaitMs = 10000;
 
 std::wstring Wide(const std::string& text) {
     std::u16string units = platform::Utf8ToUtf16(text);
@@ -132,12 +134,18 @@ HANDLE CreateInstance(const std::wstring& path, bool bFirst) {
         PIPE_UNLIMITED_INSTANCES, kPipeBufferSize, kPipeBufferSize, 0, nullptr);
 }
 
-// Always holds one instance that no client has taken yet, so that the pipe exists from the
-// start and a client never finds every instance taken.
+// Holds two instances that no client has taken yet, the one Accept waits on and a spare: the
+// pipe exists from the start, and a client that comes right after another (before Accept has
+// made a new instance) still finds one free.
 class CPipeListener : public IServiceListener {
   public:
     CPipeListener(std::wstring path, HANDLE hFirst)
-        : m_strPath(std::move(path)), m_waiting(hFirst) {}
+        : m_strPath(std::move(path)),
+          m_waiting(hFirst),
+          m_hSpare(CreateInstance(m_strPath, false)) {}
+    ~CPipeListener() override {
+        if (m_hSpare != INVALID_HANDLE_VALUE) CloseHandle(m_hSpare);
+    }
 
     std::unique_ptr<IServiceClient> Accept() override {
         for (;;) {
@@ -155,8 +163,8 @@ class CPipeListener : public IServiceListener {
                 continue;
             }
             if (ulError != ERROR_SUCCESS && ulError != ERROR_PIPE_CONNECTED) return nullptr;
-            return std::make_unique<CPipeClient>(
-                m_waiting.ReplacePipe(CreateInstance(m_strPath, false)));
+            HANDLE hNext = std::exchange(m_hSpare, CreateInstance(m_strPath, false));
+            return std::make_unique<CPipeClient>(m_waiting.ReplacePipe(hNext));
         }
     }
 
@@ -165,6 +173,7 @@ class CPipeListener : public IServiceListener {
   private:
     std::wstring m_strPath;
     CPipeEnd m_waiting;
+    HANDLE m_hSpare;
 };
 
 bool ReadReply(HANDLE hPipe, std::string* reply) {
@@ -185,6 +194,16 @@ bool ReadReply(HANDLE hPipe, std::string* reply) {
     }
 }
 
+// Opens the pipe as a client; while every instance is taken, waits for a free one.
+HANDLE OpenAsClient(const std::wstring& path) {
+    for (;;) {
+        HANDLE hPipe = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+        if (hPipe != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PIPE_BUSY) return hPipe;
+        if (!WaitNamedPipeW(path.c_str(), kFreeInstanceWaitMs)) return INVALID_HANDLE_VALUE;
+    }
+}
+
 }  // namespace
 
 std::string ServiceAddress(const std::string& runDir) {
@@ -200,8 +219,7 @@ std::unique_ptr<IServiceListener> ListenForClients(const std::string& runDir) {
 
 bool SendServiceRequest(const std::string& runDir, const std::string& request, std::string* reply) {
     reply->clear();
-    HANDLE hPipe = CreateFileW(Wide(ServiceAddress(runDir)).c_str(), GENERIC_READ | GENERIC_WRITE,
-                               0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE hPipe = OpenAsClient(Wide(ServiceAddress(runDir)));
     if (hPipe == INVALID_HANDLE_VALUE) return false;
     DWORD ulWritten = 0;
     bool bOk =

@@ -58,7 +58,8 @@ TEST(WorkstationPosixTest, DesktopEntryTakesTheIconOnlyWhenItStartsTheProgram) {
     } cases[] = {
         {"[Desktop Entry]\nExec=\"/opt/my tool\" %u\nIcon=old\n", "/i.ico",
          "[Desktop Entry]\nExec=\"/opt/my tool\" %u\nIcon=/i.ico\n"},
-        {"[Desktop Entry]\nExec=/opt/my\n", "/i.ico", "[Desktop Entry]\nIcon=/i.ico\nExec=/opt/my\n"},
+        {"[Desktop Entry]\nExec=/opt/my\n", "/i.ico",
+         "[Desktop Entry]\nIcon=/i.ico\nExec=/opt/my\n"},
         {"[Desktop Entry]\nExec=/opt/other\nIcon=old\n", "/i.ico", nullptr},
         {"[Other]\nExec=/opt/my\n", "/i.ico", nullptr},
         {"[Desktop Entry]\nExec=/opt/my\nIcon=old\n", "", nullptr},

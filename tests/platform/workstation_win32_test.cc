@@ -199,7 +199,8 @@ TEST(WorkstationWin32Test, ClipboardHoldsTheTextAsUnicode) {
     ASSERT_TRUE(platform::SetClipboardText("Gr\xC3\xBC\xC3\x9F" "e \xE2\x9C\x93"));
     ASSERT_TRUE(OpenClipboard(nullptr));
     const HANDLE hText = GetClipboardData(CF_UNICODETEXT);
-    const std::wstring text = hText != nullptr ? static_cast<const wchar_t*>(GlobalLock(hText)) : L"";
+    const std::wstring text =
+        hText != nullptr ? static_cast<const wchar_t*>(GlobalLock(hText)) : L"";
     if (hText != nullptr) GlobalUnlock(hText);
     CloseClipboard();
     EXPECT_EQ(text, L"Gr\u00FC\u00DFe \u2713");

@@ -143,9 +143,9 @@ std::vector<CHidDeviceInfo> EnumerateHidDevices() {
 }
 
 HidHandle OpenSystemHidDevice(const std::string& strPath, bool bWrite) {
-    const HANDLE h = CreateFileW(WideFromUtf8(strPath).c_str(), bWrite ? GENERIC_WRITE : GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_OVERLAPPED, nullptr);
+    const HANDLE h = CreateFileW(
+        WideFromUtf8(strPath).c_str(), bWrite ? GENERIC_WRITE : GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) return kInvalidHidHandle;
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
     if (fd < 0) CloseHandle(h);

@@ -299,7 +299,8 @@ std::string FindProgramOnPath(const std::string& name) {
 bool OpenWithShell(const std::string& strVerb, const std::string& strFile,
                    const std::string& strParameters) {
     // Some verbs are carried out by shell extensions, which want COM on the calling thread.
-    const HRESULT hrCom = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const HRESULT hrCom =
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     const std::wstring verb = WideFromUtf8(strVerb);
     const std::wstring parameters = WideFromUtf8(strParameters);
     const HINSTANCE hResult =

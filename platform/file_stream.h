@@ -6,8 +6,7 @@
 #include <cstdint>
 #include <string>
 
-// <windows.h> keeps a Win16 macro of this name, which would swallow the function below.
-#undef GetFreeSpace
+#include "platform/windows_names.h"
 
 namespace platform {
 

@@ -7,8 +7,7 @@
 #include <string_view>
 #include <vector>
 
-// <windows.h> maps this name to CreateSymbolicLinkW, which would rename the function below.
-#undef CreateSymbolicLink
+#include "platform/windows_names.h"
 
 namespace platform {
 

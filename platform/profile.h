@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/windows_names.h"
+
 namespace platform {
 
 // GetPrivateProfileInt.

@@ -20,6 +20,7 @@
 #include "platform/file_stream.h"
 #include "platform/program_dir.h"
 #include "platform/thread_util.h"
+#include "tests/fakes/test_env.h"
 
 namespace platform {
 namespace {
@@ -130,6 +131,11 @@ TEST(PathText, JoinsAndSplitsAtEitherSeparatorOfTheSystem) {
         const bool bPlainHere = !kWindows && (name == "a\\b" || name == "a?");
         EXPECT_EQ(IsPlainFileName(name), bPlainHere) << name;
     }
+}
+
+TEST(HomeDirectory, IsTheUsersProfileVariable) {
+    CScopedVariable home(kWindows ? "USERPROFILE" : "HOME", "/home/someone");
+    EXPECT_EQ(GetHomeDirectory(), "/home/someone");
 }
 
 TEST_F(FileSystemTest, WriteAtomicCreatesAndReplacesWithoutLeavingTempFiles) {

@@ -129,8 +129,11 @@ TEST_F(ProcessTest, DetachedAndShellStartedProgramsRun) {
     EXPECT_TRUE(AppearsSoon(strMarker));
 }
 
-#ifndef _WIN32
 TEST_F(ProcessTest, DetachedProgramIsNotOurChildAndChildrenGetNoneOfOurDescriptors) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows programs have no parent to reap them and no descriptor numbers; "
+                    "a start there hands over only the standard handles it names";
+#else
     int pid = 0;
     ASSERT_TRUE(SpawnDetached(Helper({"touch", "started"}, m_strDir), &pid));
     EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1);
@@ -144,8 +147,8 @@ TEST_F(ProcessTest, DetachedProgramIsNotOurChildAndChildrenGetNoneOfOurDescripto
     ASSERT_EQ(RunAndCapture({"ls", {"/proc/self/fd"}, {}, {}}, &output), 0);
     EXPECT_EQ(output.find("57"), std::string::npos) << output;
     close(fd);
-}
 #endif
+}
 
 }  // namespace
 }  // namespace platform

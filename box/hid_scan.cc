@@ -2,10 +2,8 @@
 #include "box/hid_scan.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 
 uint32_t g_nUsbReadTimeout = 2000;
 
@@ -14,13 +12,6 @@ namespace {
 const unsigned kWriteTimeoutMs = 2000;
 const uint32_t kReadTimeoutMs = 2000;
 const uint32_t kLongReadTimeoutMs = 4000;  // after data with 'E','D' as bytes 1 and 2
-
-// A whole decimal text that fits an int.
-bool ParseDecimal(std::string_view text, int* pnValue) {
-    const char* pEnd = text.data() + text.size();
-    const auto [pStop, ec] = std::from_chars(text.data(), pEnd, *pnValue);
-    return !text.empty() && text.front() != '-' && ec == std::errc() && pStop == pEnd;
-}
 
 // Bytes 1 and 2 of the data are 'E','D'; only bytes within the data are looked at.
 bool AsksForLongReplies(const char* pData, size_t nLength) {
@@ -39,20 +30,10 @@ void NormaliseReport(unsigned char* pReport, size_t nRead) {
 }  // namespace
 
 std::string UsbLocationText(const std::string& strUsbParentName) {
-    const std::string_view name(strUsbParentName);
-    const size_t nDash = name.find('-');
-    if (nDash == std::string_view::npos) return std::string();
-    int nBus = 0, nPort = 0;
-    if (!ParseDecimal(name.substr(0, nDash), &nBus)) return std::string();
-    std::string_view ports = name.substr(nDash + 1);
-    while (true) {  // every port on the path must be a number; the last one is kept
-        const size_t nDot = ports.find('.');
-        if (!ParseDecimal(ports.substr(0, nDot), &nPort)) return std::string();
-        if (nDot == std::string_view::npos) break;
-        ports.remove_prefix(nDot + 1);
-    }
+    int nHub = 0, nPort = 0;
+    if (!platform::UsbParentLocation(strUsbParentName, &nHub, &nPort)) return std::string();
     char szText[64];
-    std::snprintf(szText, sizeof(szText), "USB(%d)HUB(%d)", nPort, nBus);
+    std::snprintf(szText, sizeof(szText), "USB(%d)HUB(%d)", nPort, nHub);
     return szText;
 }
 

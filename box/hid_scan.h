@@ -14,8 +14,9 @@
 // worker thread only.
 extern uint32_t g_nUsbReadTimeout;
 
-// "USB(<last port>)HUB(<bus>)" for the sysfs name of a USB device, "1-4.2" giving
-// "USB(2)HUB(1)"; empty when the name does not have the form "<bus>-<port>[.<port>...]".
+// "USB(<port>)HUB(<hub>)" from the system's name of the box's USB parent (see
+// platform::UsbParentLocation): "1-4.2" gives "USB(2)HUB(1)", "USB\VID_0525&PID_A4AD\6&2B&0&3"
+// gives "USB(3)HUB(6)"; empty when the name has neither form.
 std::string UsbLocationText(const std::string& strUsbParentName);
 
 // The box's device record and its link. Only the worker thread uses it, under the command lock.

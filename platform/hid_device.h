@@ -20,6 +20,13 @@ struct CHidDeviceInfo {
     std::string strUsbParentName;
 };
 
+// The two numbers that place the USB parent: on Linux the bus number (hub) and the last port of
+// "<bus>-<port>[.<port>...]"; on Windows the numbers before the first '&' (hub) and after the
+// last '&' (port) of the identifier's last '\'-separated part ("6&2B3C4D5E&0&3": hub 6,
+// port 3). Both forms are read on every system (only the Windows one holds a '\'). False when
+// the name has neither form or a number is not decimal.
+bool UsbParentLocation(const std::string& strUsbParentName, int* pnHub, int* pnPort);
+
 // Linux only (Windows ignores them): the folder that lists the HID nodes (default
 // "/sys/class/hidraw") and the folder that holds the device nodes themselves (default "/dev").
 // An empty text restores the default. Tests point them at a tree of their own.

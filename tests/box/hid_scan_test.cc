@@ -13,12 +13,14 @@ namespace {
 
 const char kBoxOnHub[] = "pci0000:00/0000:00:14.0/usb1/1-4/1-4.2/1-4.2:1.0";
 
-TEST(UsbLocationText, LastPortFirstThenBusAndOnlyForUsbDeviceNames) {
+TEST(UsbLocationText, PortFirstThenHubFromEitherSystemsName) {
     // clang-format off
     const std::pair<std::string, std::string> kCases[] = {
         {"1-4.2", "USB(2)HUB(1)"}, {"3-1", "USB(1)HUB(3)"}, {"2-1.10.7", "USB(7)HUB(2)"},
         {"usb1", ""},              {"1-4.2:1.0", ""},     {"1-", ""},
         {"-1", ""},                {"1-4..2", ""},        {"1-99999999999", ""},
+        {"USB\\VID_0525&PID_A4AD\\6&2B3C4D5E&0&3", "USB(3)HUB(6)"},
+        {"USB\\VID_0525&PID_A4AD\\6&2B3C", ""},  {"USB\\VID_0525&PID_A4AD\\12", ""},
     };
     // clang-format on
     for (const auto& [name, location] : kCases) EXPECT_EQ(UsbLocationText(name), location) << name;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/file_system.h"
 #include "tests/fakes/temp_program_dir.h"
 
 namespace {
@@ -37,7 +38,7 @@ TEST(UpdatePathTest, RefusesNamesThatLeaveTheFolderAndPathsTooLong) {
     CTempProgramDir dir;
     std::string strPath;
     ASSERT_TRUE(BuildUpdatePath("a", &strPath));
-    EXPECT_EQ(strPath, dir.PathOf("update/a"));
+    EXPECT_EQ(strPath, platform::JoinPath(dir.PathOf("update"), "a"));
     const size_t nRoom = kMaxImagePath - strPath.size() + 1;
     EXPECT_TRUE(BuildUpdatePath(std::string(nRoom, 'n'), &strPath));
     for (const std::string& name : {std::string(nRoom + 1, 'n'), std::string(""), std::string(".."),

@@ -42,7 +42,7 @@ TEST(BrowserSwitchesTest, LaunchArgumentsByBrowserFamily) {
         EXPECT_EQ(request.strProgram, path);
         EXPECT_EQ(request.args, args) << path;
         using Env = decltype(request.env);
-        EXPECT_EQ(request.env, (Env{{"ComSpec", dir.Path() + "/dummy_cmd.exe"}}));
+        EXPECT_EQ(request.env, (Env{{"ComSpec", dir.PathOf("dummy_cmd.exe")}}));
     }
     dir.WriteFile("pepflashplayer32_1_2_3_4.dll", "");
     const Args args =

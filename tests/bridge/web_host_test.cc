@@ -26,7 +26,13 @@ protected:
         dir.WriteFile("title.ico", "ico");
         dir.WriteFile("ReleaseLog.log", "<HMISet><Hmi Help_Ch=\"Build V2.1.7\"/></HMISet>");
         dir.WriteStrings("alert_title=Notice\n");
+        // A link out of html/, never to be followed. Windows makes links only with a privilege,
+        // and Wine makes none: there the case may see a missing file instead.
+#ifdef _WIN32
+        platform::CreateSymbolicLink("../SoftLang.ini", dir.PathOf("html/escape.html"));
+#else
         EXPECT_TRUE(platform::CreateSymbolicLink("../SoftLang.ini", dir.PathOf("html/escape.html")));
+#endif
         EXPECT_TRUE(host.Start({dir.Path(), 0}));
         loopThread = std::thread([this] { loop.Run(); });
         // Until the loop runs, any thread counts as its thread: a form opened from another

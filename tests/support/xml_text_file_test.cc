@@ -119,7 +119,7 @@ TEST_F(XmlFileTest, Utf16WithoutMarkAndNullsAreHandled) {
             EXPECT_EQ(doc.GetText(), text) << bBigEndian;
         }
     }
-    ASSERT_TRUE(doc.LoadFile(Write("nul.xml", std::string("<r a=\"1\"/>\0\0", 12))));
+    ASSERT_TRUE(doc.LoadFile(Write("nulls.xml", std::string("<r a=\"1\"/>\0\0", 12))));
     EXPECT_EQ(doc.GetText(), "<r a=\"1\"/>");
     EXPECT_TRUE(HasEvent(doc, "nulls_removed count=\"2\""));
 }

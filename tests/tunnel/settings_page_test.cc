@@ -30,7 +30,7 @@ protected:
     // The feature on with COM3 as the virtual port, COM2 a system port and COM4 taken by
     // another connection.
     void PrepareRunningPort() {
-        ASSERT_TRUE(StartService());
+        ASSERT_TRUE(StartFakeService());
         LinkPort("com2");
         LinkPort("com3");
         AddConnection("Other", "COM4");

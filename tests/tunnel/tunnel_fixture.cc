@@ -53,7 +53,7 @@ void VirComTest::TearDown() {
         platform::RemoveDirectoryTree(strDir);
 }
 
-bool VirComTest::StartService() {
+bool VirComTest::StartFakeService() {
     return m_pService->Start();
 }
 

@@ -28,7 +28,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    bool StartService();
+    bool StartFakeService();
     tnl_fake::CFakeTunnelService& Service() { return *m_pService; }
     // The control program's runs so far, one line of arguments each.
     std::vector<std::string> ControlRuns() const;

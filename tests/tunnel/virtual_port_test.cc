@@ -16,7 +16,7 @@ using Runs = std::vector<std::string>;
 // "'text'", "vt:number", or "[element,...]" for arrays.
 std::string Render(const VARIANT& value) {
     if (value.vt == VT_BSTR) {
-        return "'" + platform::Utf16ToUtf8(std::u16string_view(value.bstrVal,
+        return "'" + platform::Utf16ToUtf8(std::u16string_view(tnl::AsUtf16(value.bstrVal),
                                                                SysStringLen(value.bstrVal))) + "'";
     }
     if (value.vt != (VT_ARRAY | VT_VARIANT))
@@ -32,7 +32,9 @@ std::string Render(const VARIANT& value) {
     return strText + "]";
 }
 
-TEST_F(VirComTest, ParametersAreSentInOrderWithTheTablesTypes) {
+// The parameter table alone, on every system.
+TEST(VirtualPortParametersTest, AreSentInOrderWithTheTablesTypes) {
+    g_appSettings = CAppSettings();
     g_appSettings.strVirCom = "COM7";
     g_appSettings.strTunnelHost = "127.0.0.1";
     g_appSettings.strSerialParams = "19200,E,7,2";
@@ -63,7 +65,7 @@ TEST_F(VirComTest, ParametersAreSentInOrderWithTheTablesTypes) {
 }
 
 TEST_F(VirComTest, AnEmptyNameBecomesTheFirstFreeOne) {
-    ASSERT_TRUE(StartService());
+    ASSERT_TRUE(StartFakeService());
     LinkPort("com2");
     LinkPort("com3", "/nonexistent");  // reserved even without a device
     AddConnection("Other", "COM4");
@@ -79,7 +81,7 @@ TEST_F(VirComTest, AnEmptyNameBecomesTheFirstFreeOne) {
 }
 
 TEST_F(VirComTest, TestConnectionIsDeletedOnlyWhenTpIsSet) {
-    ASSERT_TRUE(StartService());
+    ASSERT_TRUE(StartFakeService());
     LinkPort("com7");
     g_appSettings.strVirCom = "COM7";
     AddConnection("TestVirCom", "COM9");
@@ -121,7 +123,7 @@ class VirComSetupTest : public VirComTest, public ::testing::WithParamInterface<
 TEST_P(VirComSetupTest, EndsReadyWithTheRightMessages) {
     const CSetupCase& c = GetParam();
     if (c.bService) {
-        ASSERT_TRUE(StartService());
+        ASSERT_TRUE(StartFakeService());
     }
     if (!c.bControlProgram) RemoveControlProgram();
     if (c.bPortAppears) LinkPort("com7");

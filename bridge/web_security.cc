@@ -75,7 +75,7 @@ bool HasOnlyPlainSegments(std::string_view rest) {
 
 bool IsInside(const std::string& root, const std::string& path) {
     return path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
-           path[root.size()] == '/';
+           path[root.size()] == platform::kPathSeparator;
 }
 
 }  // namespace
@@ -111,7 +111,8 @@ bool ResolveStaticPath(const std::string& strProgramDir, const std::string& strU
 
 std::string PageUrlFor(const std::string& strProgramDir, const std::string& strPage) {
     if (strPage.find("://") != std::string::npos) return strPage;
-    const std::string htmlDir = platform::JoinPath(strProgramDir, "html") + "/";
+    const std::string htmlDir =
+        platform::JoinPath(strProgramDir, "html") + platform::kPathSeparator;
     if (strPage.compare(0, htmlDir.size(), htmlDir) == 0) {
         return "/html/" + strPage.substr(htmlDir.size());
     }

@@ -33,6 +33,9 @@ protected:
         ASSERT_EQ(BuildPackage(CPackageKeying{}, {{"company.info", kCompany}}, &bytes), 0);
         m_dir.WriteFile("chosen/good.ce", bytes);
         m_dir.WriteFile("chosen/bad.ce", bytes.substr(0, bytes.size() - 1));
+        // The tool names an import here may leave: the packages' and the program's own.
+        for (const std::string& strTool : {std::string("AcmeTool"), CAppSettings().szName})
+            m_dir.KeepProgramFromTool(strTool);
     }
     void TearDown() override {
         UnsetTestVariable("XDG_DESKTOP_DIR");

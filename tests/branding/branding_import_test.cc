@@ -41,6 +41,9 @@ protected:
         SetTestVariable("XDG_DESKTOP_DIR", m_dir.PathOf("desktop"));
         SetTestVariable("XDG_DATA_HOME", m_dir.PathOf("data"));
         m_dir.WriteFile("BOXType.hmi", kBoxTypes);
+        // The tool names an import here may leave: the packages' and the program's own.
+        for (const std::string& strTool : {std::string("AcmeTool"), CAppSettings().szName})
+            m_dir.KeepProgramFromTool(strTool);
     }
     void TearDown() override {
         UnsetTestVariable("XDG_DESKTOP_DIR");

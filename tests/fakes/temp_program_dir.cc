@@ -4,6 +4,7 @@
 #include "bridge/command_state.h"
 #include "platform/file_system.h"
 #include "platform/program_dir.h"
+#include "platform/shortcuts.h"
 
 CTempProgramDir::CTempProgramDir() : m_strPath(platform::MakeTempDirectory("zelvo-test")) {
     platform::SetProgramDirectory(m_strPath);
@@ -40,4 +41,11 @@ bool CTempProgramDir::Exists(std::string_view relativePath) const {
 
 void CTempProgramDir::WriteStrings(std::string_view lines) const {
     WriteFile("html/i18n/strings_en.properties", lines);
+}
+
+void CTempProgramDir::KeepProgramFromTool([[maybe_unused]] std::string_view toolName) const {
+#ifdef _WIN32
+    WriteFile(platform::FileNameOf(platform::ToolProgramEntry(m_strPath, std::string(toolName))),
+              "");
+#endif
 }

@@ -17,6 +17,11 @@ public:
     std::string PathOf(std::string_view relativePath) const;
     // Writes an English string file holding the given lines.
     void WriteStrings(std::string_view lines) const;
+    // A branding import on Windows renames the running program into this directory under the
+    // tool's name (its program entry), which would take the test program away. A file of that
+    // name made beforehand keeps it in place, as the rename replaces no file. Elsewhere the entry
+    // is a link beside the program and nothing is done.
+    void KeepProgramFromTool(std::string_view toolName) const;
 
 private:
     std::string m_strPath;

@@ -16,8 +16,8 @@ void UpdateShortcutIcon(const std::string& strShortcut, const std::string& strIc
 // file itself under that name ("<dir>\<tool>.exe"); here a link "<dir>/<tool>" to it.
 std::string ToolProgramEntry(const std::string& strDir, const std::string& strToolName);
 // Makes strEntry start the running program strProgram: on Windows the program file is renamed
-// to it; here a link to the program is made unless something has that name already. Failures
-// are ignored.
+// to it when both are in the same folder; here a link to the program is made unless something
+// has that name already. Failures are ignored.
 void PlaceToolProgramEntry(const std::string& strProgram, const std::string& strEntry);
 
 }  // namespace platform

@@ -51,9 +51,11 @@ std::string ToolProgramEntry(const std::string& strDir, const std::string& strTo
     return JoinPath(strDir, strToolName + ".exe");
 }
 
-// Windows lets the file of a running program be renamed; the program goes on running.
+// Windows lets the file of a running program be renamed; the program goes on running. The file
+// is renamed in its own folder only: an entry elsewhere (a program directory given on the
+// command line) would carry the program off into that folder.
 void PlaceToolProgramEntry(const std::string& strProgram, const std::string& strEntry) {
-    if (strEntry == strProgram) return;
+    if (strEntry == strProgram || ParentDirectory(strEntry) != ParentDirectory(strProgram)) return;
     MoveFileW(WideFromUtf8(strProgram).c_str(), WideFromUtf8(strEntry).c_str());
 }
 

@@ -178,7 +178,7 @@ TEST_F(WebHostTest, NativeCallAnswersVersionAndForwardsCommandsToTheMainLoop) {
 }
 
 TEST_F(WebHostTest, ScriptsReachTheShownLoadedPageInOrder) {
-    const std::string first = dir.PathOf("html/first_page.html");
+    const std::string first = platform::JoinPath(dir.PathOf("html"), "first_page.html");
     host.ShowUrl(first, false);
     host.ExecuteScript("AddText(\"early\");", first, 0);  // still loading: dropped
     EXPECT_TRUE(host.IsLoading());

@@ -36,10 +36,12 @@ start=$(date +%s)
 "$root/scripts/build-windows.sh" "$dir"
 echo "windows build: $(( $(date +%s) - start )) s"
 
+# The portable zip is made before the tests write their files beside the programs.
+(cd "$dir" && cpack -G ZIP >/dev/null)
+
 (cd "$dir" && ctest --output-on-failure --no-tests=error -j2 --timeout 300)
 
-# The portable zip, unpacked elsewhere: its program must start and print where its UI is.
-(cd "$dir" && cpack -G ZIP >/dev/null)
+# The zip, unpacked elsewhere: its program must start and print where its UI is.
 zip=$(ls -t "$dir"/ZELVO-*.zip | head -n 1)
 echo "zip: $(basename "$zip"), $(stat -c %s "$zip") bytes"
 unzip -q "$zip" -d "$work"

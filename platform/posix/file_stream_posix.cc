@@ -7,10 +7,10 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <vector>
 
 #include "platform/file_stream.h"
+#include "platform/file_stream_local.h"
 
 namespace platform {
 
@@ -97,18 +97,7 @@ bool CFileStream::Close() {
     return close(fd) == 0;
 }
 
-namespace {
-std::atomic<int64_t> g_nFreeSpaceOverride{-1};
-}  // namespace
-
-void SetFreeSpaceForTesting(int64_t nBytes) { g_nFreeSpaceOverride = nBytes; }
-
-bool GetFreeSpace(const std::string& strDir, uint64_t* pnBytes) {
-    const int64_t nOverride = g_nFreeSpaceOverride;
-    if (nOverride >= 0) {
-        *pnBytes = static_cast<uint64_t>(nOverride);
-        return true;
-    }
+bool SystemFreeSpace(const std::string& strDir, uint64_t* pnBytes) {
     struct statvfs info {};
     if (statvfs(strDir.c_str(), &info) != 0) return false;
     *pnBytes = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;

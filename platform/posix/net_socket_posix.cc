@@ -26,19 +26,6 @@ bool Fail() {
     return false;
 }
 
-bool MakeAddress(const std::string& strAddress, uint16_t nPort, sockaddr_in* pAddr) {
-    *pAddr = sockaddr_in{};
-    pAddr->sin_family = AF_INET;
-    pAddr->sin_port = htons(nPort);
-    return inet_pton(AF_INET, strAddress.c_str(), &pAddr->sin_addr) == 1;
-}
-
-std::string AddressText(const in_addr& addr) {
-    char sz[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &addr, sz, sizeof(sz));
-    return sz;
-}
-
 bool SetBlocking(SocketHandle s, bool bBlocking) {
     const int nFlags = fcntl(s, F_GETFL, 0);
     if (nFlags < 0) return Fail();

@@ -6,9 +6,9 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 
 #include "platform/file_stream.h"
+#include "platform/file_stream_local.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -119,18 +119,7 @@ bool CFileStream::Close() {
     return _close(fd) == 0;
 }
 
-namespace {
-std::atomic<int64_t> g_nFreeSpaceOverride{-1};
-}  // namespace
-
-void SetFreeSpaceForTesting(int64_t nBytes) { g_nFreeSpaceOverride = nBytes; }
-
-bool GetFreeSpace(const std::string& strDir, uint64_t* pnBytes) {
-    const int64_t nOverride = g_nFreeSpaceOverride;
-    if (nOverride >= 0) {
-        *pnBytes = static_cast<uint64_t>(nOverride);
-        return true;
-    }
+bool SystemFreeSpace(const std::string& strDir, uint64_t* pnBytes) {
     ULARGE_INTEGER available{};
     if (!GetDiskFreeSpaceExW(WideFromUtf8(strDir).c_str(), &available, nullptr, nullptr)) {
         return false;

@@ -45,19 +45,6 @@ int Clamp(size_t nLength) {
     return static_cast<int>(std::min<size_t>(nLength, INT_MAX));
 }
 
-bool MakeAddress(const std::string& strAddress, uint16_t nPort, sockaddr_in* pAddr) {
-    *pAddr = sockaddr_in{};
-    pAddr->sin_family = AF_INET;
-    pAddr->sin_port = htons(nPort);
-    return inet_pton(AF_INET, strAddress.c_str(), &pAddr->sin_addr) == 1;
-}
-
-std::string AddressText(const in_addr& addr) {
-    char sz[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &addr, sz, sizeof(sz));
-    return sz;
-}
-
 // A new socket that no started program inherits; kInvalidSocket (last error set) on failure.
 SocketHandle NewSocket(int nType, int nProtocol) {
     EnsureWinsock();

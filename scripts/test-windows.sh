@@ -28,9 +28,10 @@ cleanup() {
   rm -rf "$WINEPREFIX" "$work"
 }
 trap cleanup EXIT
-# One Wine server for the whole run, so that each test program starts quickly.
-"$wine" wineboot --init >/dev/null 2>&1
+# One Wine server for the whole run, so that each test program starts quickly; it must be the
+# first (a second server for the prefix refuses to start).
 "$wineserver" -p
+"$wine" wineboot --init >/dev/null 2>&1
 
 start=$(date +%s)
 "$root/scripts/build-windows.sh" "$dir"

@@ -590,9 +590,8 @@ bool CWebHost::ChooseFolder(const std::string& strTitle, std::string* path) {
     const bool bChosen = m_impl->Ask(
         "folder", CJson().Str("title", strTitle).Str("dir", m_impl->HomeDirectory()).Text(), &answer);
     std::string folder = answer.strPath;
-    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == platform::kPathSeparator)) {
-        folder.pop_back();
-    }
+    const auto IsSeparator = [](char c) { return c == '/' || c == platform::kPathSeparator; };
+    while (folder.size() > 1 && IsSeparator(folder.back())) folder.pop_back();
     if (!bChosen || folder.empty() || !platform::DirectoryExists(folder)) return false;
     *path = folder;
     return true;

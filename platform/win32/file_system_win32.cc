@@ -106,8 +106,10 @@ bool QueryEntry(const std::string& path, CEntryInfo* pInfo) {
 }
 
 bool IsAbsolutePath(std::string_view path) {
-    return (!path.empty() && kSeparators.find(path[0]) != std::string_view::npos) ||
-           (path.size() > 2 && path[1] == ':' && kSeparators.find(path[2]) != std::string_view::npos);
+    const auto IsSeparatorAt = [&](size_t i) {
+        return path.size() > i && kSeparators.find(path[i]) != std::string_view::npos;
+    };
+    return IsSeparatorAt(0) || (path.size() > 2 && path[1] == ':' && IsSeparatorAt(2));
 }
 
 // The path as a DOS path: the "\\?\" (and "\\?\UNC\") prefix of a final path removed.
@@ -321,11 +323,12 @@ bool CreateSymbolicLink(const std::string& target, const std::string& path) {
     std::string text = target;
     std::replace(text.begin(), text.end(), '/', kPathSeparator);
     // A link to a folder must say so; a relative target counts from the link's folder.
-    const std::string resolved = IsAbsolutePath(text) ? text : JoinPath(ParentDirectory(path), text);
+    const std::string resolved =
+        IsAbsolutePath(text) ? text : JoinPath(ParentDirectory(path), text);
     const DWORD ulKind = DirectoryExists(resolved) ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
     const std::wstring widePath = WideFromUtf8(path), wideText = WideFromUtf8(text);
-    const bool bMade = ::CreateSymbolicLinkW(widePath.c_str(), wideText.c_str(),
-                                             ulKind | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) ||
+    const DWORD ulFlags = ulKind | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    const bool bMade = ::CreateSymbolicLinkW(widePath.c_str(), wideText.c_str(), ulFlags) ||
                        // Systems before Windows 10 (1703) do not know that flag and refuse it.
                        (GetLastError() == ERROR_INVALID_PARAMETER &&
                         ::CreateSymbolicLinkW(widePath.c_str(), wideText.c_str(), ulKind));

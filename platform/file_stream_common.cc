@@ -1,5 +1,5 @@
-// The free space of a folder, the same on every system: the figure a test set, else the
-// system's.
+// What files need the same on every system: a stream taking over and giving back a descriptor,
+// and the free space of a folder (the figure a test set, else the system's).
 #include <atomic>
 
 #include "platform/file_stream.h"
@@ -11,6 +11,17 @@ namespace {
 std::atomic<int64_t> g_nFreeSpaceOverride{-1};
 
 }  // namespace
+
+void CFileStream::Attach(int nHandle) {
+    Close();
+    m_nHandle = nHandle;
+}
+
+int CFileStream::Detach() {
+    const int fd = m_nHandle;
+    m_nHandle = -1;
+    return fd;
+}
 
 void SetFreeSpaceForTesting(int64_t nBytes) { g_nFreeSpaceOverride = nBytes; }
 

@@ -28,17 +28,6 @@ bool CFileStream::Open(const std::string& strPath, Mode mode) {
     return true;
 }
 
-void CFileStream::Attach(int nHandle) {
-    Close();
-    m_nHandle = nHandle;
-}
-
-int CFileStream::Detach() {
-    const int fd = m_nHandle;
-    m_nHandle = -1;
-    return fd;
-}
-
 bool CFileStream::Seek(int64_t nOffset, Origin origin, int64_t* pnPosition) {
     if (m_nHandle < 0) return false;
     const off_t nResult = lseek(m_nHandle, nOffset, origin == Origin::kEnd ? SEEK_END : SEEK_SET);

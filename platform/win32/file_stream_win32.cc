@@ -51,17 +51,6 @@ bool CFileStream::Open(const std::string& strPath, Mode mode) {
     return m_nHandle >= 0;
 }
 
-void CFileStream::Attach(int nHandle) {
-    Close();
-    m_nHandle = nHandle;
-}
-
-int CFileStream::Detach() {
-    const int fd = m_nHandle;
-    m_nHandle = -1;
-    return fd;
-}
-
 bool CFileStream::Seek(int64_t nOffset, Origin origin, int64_t* pnPosition) {
     if (m_nHandle < 0) return false;
     LARGE_INTEGER distance{}, position{};

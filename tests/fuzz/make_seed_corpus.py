@@ -401,6 +401,10 @@ TUNNEL_REQUEST_SEEDS = {
     "found_blank_name.xml": requests(
         tunnel_op("ADD", tunnel_connection("&#32;")), tunnel_op("ADD", tunnel_connection("\n")),
         tunnel_op("UPDATE", tunnel_connection(" "), ' applyto="\n"')),
+    "found_name_split_by_comment.xml": requests(
+        tunnel_op("ADD", tunnel_connection("a<!---->b")),
+        tunnel_op("ADD", tunnel_connection("c")),
+        tunnel_op("UPDATE", tunnel_connection("d<?x?>e"), ' applyto="c"')),
 }
 
 

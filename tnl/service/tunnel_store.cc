@@ -38,6 +38,15 @@ pugi::xml_node StartReply(pugi::xml_document* doc, const char* szType) {
     return operation;
 }
 
+// A stored name is one text node holding the name the store compared. A request may split it
+// (a comment or an instruction between two texts, which are not kept): saved and read back, the
+// pieces would join into another name than the one the store checked.
+void KeepPlainName(pugi::xml_node connection, const std::string& name) {
+    pugi::xml_node element = connection.child("name");
+    while (element.first_child()) element.remove_child(element.first_child());
+    element.text().set(name.c_str());
+}
+
 bool ParseElement(const std::string& text, pugi::xml_document* doc) {
     return doc->load_string(text.c_str(), kParseFlags) && doc->document_element();
 }
@@ -157,6 +166,7 @@ std::string CTunnelStore::Add(const pugi::xml_node& operation) {
     if (!connection || strName.empty()) return ErrorReply("a connection needs a name");
     if (Find(strName)) return ErrorReply("a connection of that name exists");
     pugi::xml_node stored = m_root.append_copy(connection);
+    KeepPlainName(stored, strName);
     stored.remove_child("status");
     pugi::xml_document status;
     ParseElement(kInitialStatus, &status);
@@ -173,6 +183,7 @@ std::string CTunnelStore::Update(const pugi::xml_node& operation) {
     if (strName.empty() || (other && other != stored)) return ErrorReply("bad connection name");
     // The service keeps its own status; everything else comes from the request.
     pugi::xml_node updated = m_root.insert_copy_after(connection, stored);
+    KeepPlainName(updated, strName);
     updated.remove_child("status");
     updated.append_copy(stored.child("status"));
     m_root.remove_child(stored);

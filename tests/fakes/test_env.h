@@ -5,6 +5,15 @@
 #include <optional>
 #include <string>
 
+// Which system the tests run on, and its device that discards what is written and reads empty.
+#ifdef _WIN32
+inline constexpr bool kWindows = true;
+inline constexpr const char* kNullDevice = "NUL";
+#else
+inline constexpr bool kWindows = false;
+inline constexpr const char* kNullDevice = "/dev/null";
+#endif
+
 // Sets the variable in this process's environment (getenv and started programs see it).
 void SetTestVariable(const char* szName, const std::string& value);
 // Removes the variable from this process's environment.

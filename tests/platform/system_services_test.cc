@@ -29,14 +29,6 @@
 namespace platform {
 namespace {
 
-#ifdef _WIN32
-constexpr bool kWindows = true;
-constexpr const char* kNullDevice = "NUL";
-#else
-constexpr bool kWindows = false;
-constexpr const char* kNullDevice = "/dev/null";
-#endif
-
 TEST(SingleInstanceTest, SecondLockOfTheNameIsHeldUntilTheFirstIsReleased) {
     const std::string name = "zelvo-test-lock-" + std::to_string(getpid());
     CSingleInstanceLock first, second;

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "platform/file_stream.h"
 #include "platform/program_dir.h"
@@ -24,14 +25,6 @@
 
 namespace platform {
 namespace {
-
-#ifdef _WIN32
-constexpr bool kWindows = true;
-constexpr const char* kNullDevice = "NUL";
-#else
-constexpr bool kWindows = false;
-constexpr const char* kNullDevice = "/dev/null";
-#endif
 
 // A mark of a file that a replacing write keeps: the mode bits 0640 here, the hidden
 // attribute on Windows.
@@ -362,8 +355,15 @@ TEST(ProgramDirectory, IsTheExecutablesFolderUnlessOverridden) {
     ASSERT_TRUE(FileExists(exe));
     const std::string dir = GetProgramDirectory();
     EXPECT_EQ(JoinPath(dir, FileNameOf(exe)), exe);
-    SetProgramDirectory("/opt/zelvo//");
-    EXPECT_EQ(GetProgramDirectory(), "/opt/zelvo");
+    // Trailing separators go, a root's own stays.
+    const std::pair<std::string, std::string> kCases[] = {
+        {"/opt/zelvo//", "/opt/zelvo"}, {"/", "/"},
+        {kWindows ? "C:\\zelvo\\" : "//", kWindows ? "C:\\zelvo" : "/"},
+        {kWindows ? "C:\\" : "/opt/", kWindows ? "C:\\" : "/opt"}};
+    for (const auto& [given, kept] : kCases) {
+        SetProgramDirectory(given);
+        EXPECT_EQ(GetProgramDirectory(), kept) << given;
+    }
     SetProgramDirectory("");
     EXPECT_EQ(GetProgramDirectory(), dir);
 }

@@ -19,12 +19,6 @@ constexpr DWORD kValueNameUnits = 260;
 constexpr DWORD kValueDataBytes = 520;
 constexpr DWORD kPortNameBytes = 512;
 
-// Registry text that may lack its terminator: the units up to the first NUL.
-std::wstring_view RegistryText(const BYTE* pData, DWORD cbData) {
-    const std::wstring_view text(reinterpret_cast<const wchar_t*>(pData), cbData / sizeof(wchar_t));
-    return text.substr(0, text.find(L'\0'));
-}
-
 // The active ports: each value of the serial device map whose text is "COM" and digits.
 void AppendActivePorts(std::vector<int>* pNumbers) {
     HKEY hKey = nullptr;

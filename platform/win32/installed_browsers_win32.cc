@@ -24,12 +24,6 @@ constexpr DWORD kNameUnits = 260;
 constexpr DWORD kCommandBytes = 2048;
 constexpr DWORD kHandlerBytes = 260 * sizeof(wchar_t);
 
-// Registry text that may lack its terminator: the units up to the first NUL.
-std::wstring RegistryText(const std::wstring& data, DWORD cbData) {
-    const std::wstring text = data.substr(0, cbData / sizeof(wchar_t));
-    return text.substr(0, text.find(L'\0'));
-}
-
 // A value of a key below hRoot (nullptr: the key's default value) of at most cbLimit bytes;
 // empty when the key or value is missing or longer.
 std::wstring ReadValue(HKEY hRoot, const std::wstring& subKey, const wchar_t* szValue,
@@ -41,7 +35,8 @@ std::wstring ReadValue(HKEY hRoot, const std::wstring& subKey, const wchar_t* sz
     const LONG nResult = RegQueryValueExW(hKey, szValue, nullptr, nullptr,
                                           reinterpret_cast<BYTE*>(data.data()), &cbData);
     RegCloseKey(hKey);
-    return nResult == ERROR_SUCCESS ? RegistryText(data, cbData) : std::wstring();
+    return nResult == ERROR_SUCCESS ? std::wstring(RegistryText(data.data(), cbData))
+                                    : std::wstring();
 }
 
 // The first value of a key, whatever its name; empty when there is none.
@@ -55,7 +50,8 @@ std::wstring ReadFirstValue(HKEY hRoot, const wchar_t* szSubKey, DWORD cbLimit) 
     const LONG nResult = RegEnumValueW(hKey, 0, szName, &cchName, nullptr, nullptr,
                                        reinterpret_cast<BYTE*>(data.data()), &cbData);
     RegCloseKey(hKey);
-    return nResult == ERROR_SUCCESS ? RegistryText(data, cbData) : std::wstring();
+    return nResult == ERROR_SUCCESS ? std::wstring(RegistryText(data.data(), cbData))
+                                    : std::wstring();
 }
 
 // A registered open command names its program, in quotes when the path has blanks: the first

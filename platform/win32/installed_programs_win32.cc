@@ -33,9 +33,7 @@ std::string ReadText(HKEY hKey, const wchar_t* szName) {
                          &nBytes) != ERROR_SUCCESS) {
         return std::string();
     }
-    value.resize(nBytes / sizeof(wchar_t));
-    while (!value.empty() && value.back() == L'\0') value.pop_back();
-    return Utf8FromWide(value);
+    return Utf8FromWide(RegistryText(value.data(), nBytes));
 }
 
 // Appends the entries of one view in the registry's order; false when its key cannot be opened.

@@ -27,4 +27,10 @@ inline std::string Utf8FromWide(std::wstring_view wide) {
     return text;
 }
 
+// Registry text that may lack its terminator: the units up to the first NUL.
+inline std::wstring_view RegistryText(const void* pData, DWORD cbData) {
+    const std::wstring_view text(static_cast<const wchar_t*>(pData), cbData / sizeof(wchar_t));
+    return text.substr(0, text.find(L'\0'));
+}
+
 }  // namespace platform

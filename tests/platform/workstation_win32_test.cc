@@ -21,7 +21,9 @@
 
 namespace {
 
-constexpr wchar_t kTestRoot[] = L"Software\\ZelvoWorkstationTest";
+// The tests' own keys, one folder per process: test programs run side by side in one registry.
+const std::wstring g_testRoot =
+    L"Software\\ZelvoWorkstationTest\\" + std::to_wstring(GetCurrentProcessId());
 
 void SetText(HKEY hRoot, const std::wstring& key, const wchar_t* szName, const std::wstring& text) {
     RegSetKeyValueW(hRoot, key.c_str(), szName, REG_SZ, text.c_str(),
@@ -34,7 +36,7 @@ class CTestHives {
   public:
     CTestHives() {
         for (int i = 0; i < 3; ++i) {
-            const std::wstring key = std::wstring(kTestRoot) + L"\\" + std::to_wstring(i);
+            const std::wstring key = g_testRoot + L"\\" + std::to_wstring(i);
             RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                             &m_keys[i], nullptr);
         }
@@ -45,7 +47,7 @@ class CTestHives {
             RegOverridePredefKey(kHives[i], nullptr);
             RegCloseKey(m_keys[i]);
         }
-        RegDeleteTreeW(HKEY_CURRENT_USER, kTestRoot);
+        RegDeleteTreeW(HKEY_CURRENT_USER, g_testRoot.c_str());
     }
 
   private:
